@@ -1,0 +1,166 @@
+#include "package/pack_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "package/member_name.h"
+
+namespace {
+
+constexpr size_t kCopyBufferSize = 65536;
+
+uint32_t ReadLittleEndian32(const unsigned char* bytes) {
+  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+// Joins folder, "\", name and ".zip" into staged; false when that would not fit.
+bool BuildStagedPath(const char* folder, const char* name, char (&staged)[kMaxPathChars + 2]) {
+  size_t folderLength = strlen(folder);
+  size_t nameLength = strlen(name);
+  if (folderLength + 1 + nameLength + 4 > kMaxPathChars)
+    return false;
+  char* out = staged;
+  memcpy(out, folder, folderLength);
+  out += folderLength;
+  *out++ = '\\';
+  memcpy(out, name, nameLength);
+  out += nameLength;
+  memcpy(out, ".zip", 5);
+  return true;
+}
+
+// Creates every folder on the way to the staged file, outermost first. Existing folders, drive
+// roots and prefixes that are no folder at all fail harmlessly; the open that follows tells.
+void CreateFoldersOnPath(const char* staged) {
+  char prefix[kMaxPathChars + 2] = {};
+  for (size_t i = 0; staged[i] != '\0'; ++i) {
+    prefix[i] = staged[i];
+    if (staged[i] == '\\')
+      platform::CreateFolder(prefix);
+  }
+}
+
+}  // namespace
+
+CPackFile::CPackFile(const char* path, bool readMode) {
+  Open(path, readMode);
+}
+
+CPackFile::~CPackFile() {
+  Close();
+}
+
+bool CPackFile::Open(const char* path, bool readMode) {
+  if (!path)
+    return false;
+  Close();
+  m_bReadMode = readMode;
+  m_stop = PackStop::kNone;
+  m_dwStopError = 0;
+  m_szStopName[0] = '\0';
+  m_pFile = platform::OpenFile(path, readMode ? "rb" : "wb");
+  return m_pFile != nullptr;
+}
+
+int CPackFile::Close() {
+  if (!m_pFile)
+    return 0;
+  int result = fclose(m_pFile);
+  m_pFile = nullptr;
+  return result;
+}
+
+bool CPackFile::Stop(PackStop reason, platform::ErrorCode error) {
+  m_stop = reason;
+  m_dwStopError = error;
+  return false;
+}
+
+bool CPackFile::ExtractNext(const char* destFolder, FILE* stream, char* nameOut) {
+  m_szStopName[0] = '\0';
+  if (!destFolder)
+    return Stop(PackStop::kNotReadable);
+  FILE* in = stream;
+  if (!in) {
+    if (!m_bReadMode || !m_pFile)
+      return Stop(PackStop::kNotReadable);
+    in = m_pFile;
+  }
+  // A read already ran into the end: whatever stopped us then still holds.
+  if (feof(in))
+    return Stop(m_stop == PackStop::kNone ? PackStop::kEnd : m_stop, m_dwStopError);
+
+  unsigned char header[kPackHeaderSize];
+  size_t got = fread(header, 1, kPackHeaderSize, in);
+  if (got < kPackHeaderSize) {
+    if (ferror(in))
+      return Stop(PackStop::kIoError, platform::LastError());
+    return Stop(got == 0 ? PackStop::kEnd : PackStop::kTruncated);
+  }
+
+  // The name is untrusted: it must end within its field and stay inside the location.
+  const char* name = reinterpret_cast<const char*>(header);
+  const void* terminator = memchr(name, '\0', kPackNameSize);
+  size_t nameLength = terminator ? static_cast<const char*>(terminator) - name : kPackNameSize;
+  memcpy(m_szStopName, name, nameLength < kPackNameSize ? nameLength : kPackNameSize - 1);
+  m_szStopName[nameLength < kPackNameSize ? nameLength : kPackNameSize - 1] = '\0';
+  if (!terminator || CheckMemberName(name, nameLength) != NameCheck::kOk)
+    return Stop(PackStop::kUnsafeName);
+
+  char staged[kMaxPathChars + 2];
+  if (!BuildStagedPath(destFolder, name, staged))
+    return Stop(PackStop::kPathTooLong);
+  CreateFoldersOnPath(staged);
+
+  FILE* out = platform::OpenFile(staged, "wb");
+  if (!out)
+    return Stop(PackStop::kIoError, platform::LastError());
+
+  unsigned char buffer[kCopyBufferSize];
+  uint32_t remaining = ReadLittleEndian32(header + kPackDataSizeOffset);
+  while (remaining != 0) {
+    size_t want = remaining < kCopyBufferSize ? remaining : kCopyBufferSize;
+    size_t n = fread(buffer, 1, want, in);
+    if (n == 0) {
+      bool readError = ferror(in) != 0;
+      platform::ErrorCode error = platform::LastError();
+      fclose(out);
+      return readError ? Stop(PackStop::kIoError, error) : Stop(PackStop::kTruncated);
+    }
+    if (fwrite(buffer, 1, n, out) != n) {
+      platform::ErrorCode error = platform::LastError();
+      fclose(out);
+      return Stop(PackStop::kIoError, error);
+    }
+    remaining -= static_cast<uint32_t>(n);
+  }
+  // Buffered bytes reach the disk at the close; a full disk shows up here.
+  if (fclose(out) != 0)
+    return Stop(PackStop::kIoError, platform::LastError());
+
+  if (nameOut)
+    memcpy(nameOut, name, nameLength + 1);
+  m_szStopName[0] = '\0';
+  return true;
+}
+
+const char* DescribePackStop(PackStop stop) {
+  switch (stop) {
+    case PackStop::kNone:
+      return "the package is being read";
+    case PackStop::kEnd:
+      return "the package ended";
+    case PackStop::kNotReadable:
+      return "the package is not open for reading";
+    case PackStop::kTruncated:
+      return "the package is truncated";
+    case PackStop::kUnsafeName:
+      return "a member's name is not a safe relative file name";
+    case PackStop::kPathTooLong:
+      return "a member's path is too long for the chosen folder";
+    case PackStop::kIoError:
+      return "a file could not be read or written";
+  }
+  return "the package could not be read";
+}

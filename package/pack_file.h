@@ -1,0 +1,65 @@
+#pragma once
+// The package data.pak: member after member, each a 268-byte header (name, 4 reserved bytes,
+// little-endian 32-bit data size) followed by that many bytes of a one-file zip archive.
+// CPackFile reads it one member at a time and stages each member's archive below the install
+// location as <location>\<name>.zip, creating the folders on the way.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/fs.h"
+
+constexpr size_t kPackNameSize = 260;
+constexpr size_t kPackHeaderSize = 268;
+constexpr size_t kPackDataSizeOffset = 264;
+// Longest path the reader builds (the staged archive), leaving room for the terminator.
+constexpr size_t kMaxPathChars = 259;
+
+// Why ExtractNext stopped, so the caller can tell a clean end from a damaged package.
+enum class PackStop {
+  kNone,         // still reading
+  kEnd,          // the package ended after a whole member: the normal end
+  kNotReadable,  // no location, or no open stream in read mode
+  kTruncated,    // a partial header, or the data ends inside a member
+  kUnsafeName,   // a name that could write outside the location, or is no valid file name
+  kPathTooLong,  // location + name + ".zip" does not fit in a path
+  kIoError,      // a folder, the staged file or a read/write failed; see StopError()
+};
+
+class CPackFile {
+ public:
+  explicit CPackFile(const char* path = nullptr, bool readMode = true);
+  ~CPackFile();
+  CPackFile(const CPackFile&) = delete;
+  CPackFile& operator=(const CPackFile&) = delete;
+
+  // Opens path with "rb" (read mode) or "wb"; closes any open stream first. A null path
+  // returns false and changes nothing.
+  bool Open(const char* path, bool readMode);
+  // Closes the stream; returns fclose's result, or 0 when nothing was open.
+  int Close();
+
+  // Reads the next member from stream (or the object's own when null) and writes its archive to
+  // destFolder\<name>.zip. On success copies the name into nameOut (260 bytes) when given.
+  // False at the end of the package and on any failure; StopReason() says which.
+  bool ExtractNext(const char* destFolder, FILE* stream, char* nameOut);
+
+  PackStop StopReason() const { return m_stop; }
+  // The system error code behind kIoError; 0 otherwise.
+  platform::ErrorCode StopError() const { return m_dwStopError; }
+  // The name of the member the reader stopped on (may be cut, never unterminated); empty when
+  // it stopped between members.
+  const char* StopName() const { return m_szStopName; }
+
+ private:
+  bool Stop(PackStop reason, platform::ErrorCode error = 0);
+
+  FILE* m_pFile = nullptr;
+  bool m_bReadMode = false;
+  PackStop m_stop = PackStop::kNone;
+  platform::ErrorCode m_dwStopError = 0;
+  char m_szStopName[kPackNameSize] = {};
+};
+
+// A short English phrase for a stop reason: "the package is truncated".
+const char* DescribePackStop(PackStop stop);

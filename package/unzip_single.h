@@ -1,0 +1,20 @@
+#pragma once
+// Unpacks the first member of a one-file zip archive into a file of the caller's choosing.
+
+enum class UnzipFault {
+  kNone,
+  kNotZip,       // the archive is missing, unreadable or no zip archive
+  kBadMember,    // no first member, or it cannot be opened (method, local header)
+  kEncrypted,    // no password is ever given, so an encrypted member is refused
+  kCannotWrite,  // the output file cannot be opened for writing
+  kDamaged,      // the data is corrupt or ends early; the output holds what came before
+  kCrcMismatch,  // all data read, but its CRC-32 differs from the archive's
+  kWriteFailed,  // writing or closing the output failed (a full disk)
+};
+
+// True only when the whole member was written to destPath intact. The output file is opened
+// only after the archive and its member opened, so a bad archive leaves destPath untouched.
+bool UnzipSingleFile(const char* zipPath, const char* destPath);
+bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault);
+
+const char* DescribeUnzipFault(UnzipFault fault);

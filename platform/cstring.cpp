@@ -1,0 +1,69 @@
+#include "platform/cstring.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+CString CString::Mid(int first, int count) const {
+  int length = GetLength();
+  if (first < 0)
+    first = 0;
+  if (count < 0 || first >= length)
+    return CString();
+  if (count > length - first)
+    count = length - first;
+  return CString(m_str.data() + first, count);
+}
+
+CString CString::Right(int count) const {
+  int length = GetLength();
+  if (count <= 0)
+    return CString();
+  if (count >= length)
+    return *this;
+  return Mid(length - count, count);
+}
+
+int CString::Delete(int index, int count) {
+  int length = GetLength();
+  if (index < 0)
+    index = 0;
+  if (count > 0 && index < length) {
+    if (count > length - index)
+      count = length - index;
+    m_str.erase(static_cast<size_t>(index), static_cast<size_t>(count));
+  }
+  return GetLength();
+}
+
+void CString::Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  int needed = vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  if (needed < 0) {
+    m_str.clear();
+  } else {
+    std::string text(static_cast<size_t>(needed) + 1, '\0');
+    vsnprintf(&text[0], text.size(), format, again);
+    text.resize(static_cast<size_t>(needed));
+    m_str.swap(text);
+  }
+  va_end(again);
+}
+
+char* CString::GetBuffer(int minLength) {
+  if (minLength > GetLength())
+    m_str.resize(static_cast<size_t>(minLength));
+  return &m_str[0];
+}
+
+void CString::ReleaseBuffer(int newLength) {
+  if (newLength < 0)
+    newLength = static_cast<int>(strlen(m_str.c_str()));
+  if (newLength > GetLength())
+    newLength = GetLength();
+  m_str.resize(static_cast<size_t>(newLength));
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The core's one door to the file system. Paths are the installer's own: single-byte text with
+// backslashes. The Win32 side hands them to the API unchanged; the POSIX side maps them to host
+// paths, so the same core runs and is tested natively.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// GetLastError() on Windows, errno elsewhere; kept with every failure so callers can report it.
+using ErrorCode = uint32_t;
+ErrorCode LastError();
+std::string ErrorText(ErrorCode code);
+
+// The installer's path as the host's C library and system calls want it.
+std::string HostPath(const char* path);
+
+// The inverse: a host path (as typed on a command line) in the installer's form.
+std::string InstallerPath(const char* hostPath);
+
+// 64-bit positions in a stream, for packages and members past 2 GiB.
+int64_t TellFile(FILE* file);
+bool SeekFile(FILE* file, int64_t offset, int origin);
+
+// fopen on an installer path. Opening an existing read-only file for writing fails on both
+// sides, also for root on POSIX, which models the Windows read-only attribute.
+FILE* OpenFile(const char* path, const char* mode);
+
+// One folder level, like CreateDirectoryA: false when it exists or the parent is missing.
+bool CreateFolder(const char* path);
+bool RemoveFolder(const char* path);  // empty folders only
+bool CopyFileReplacing(const char* from, const char* to);
+bool SetNormalAttributes(const char* path);  // clears read-only (and hidden/system on Windows)
+bool SetReadOnly(const char* path);
+bool RemoveFile(const char* path);
+bool RenameReplacing(const char* from, const char* to);
+bool FileExists(const char* path);
+bool FolderExists(const char* path);
+
+// Removes a folder and everything below it, making read-only files writable first.
+bool RemoveTree(const char* path);
+
+// Bytes the caller may still write on the volume whose root is given.
+bool FreeBytesAvailable(const char* root, uint64_t* bytes);
+
+// Full path of the running program, in the installer's path form.
+std::string ModuleFileName();
+
+// A fresh empty folder below the system's temporary folder.
+bool MakeTempFolder(const char* prefix, std::string* path);
+
+struct FolderEntry {
+  std::string name;
+  bool folder = false;
+  bool regular = false;  // neither folder nor regular: links, devices and the like
+  uint64_t size = 0;
+};
+// The entries of one folder, without "." and "..", in no particular order.
+bool ListFolder(const char* path, std::vector<FolderEntry>* entries);
+
+// True when standard error is an interactive terminal (for progress lines).
+bool StderrIsTerminal();
+
+}  // namespace platform

@@ -1,0 +1,194 @@
+#include "package/pack_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "package/unzip_single.h"
+#include "tests/unit/pack_fixtures.h"
+#include "tests/unit/test_support.h"
+
+namespace {
+
+class PackFileTest : public ::testing::Test {
+ protected:
+  // Writes the package bytes and opens them with a reader as the installer does.
+  void OpenPackage(const std::string& bytes) {
+    m_pack.Close();
+    ASSERT_TRUE(WriteWholeFile(m_pakPath, bytes));
+    ASSERT_TRUE(m_pack.Open(m_pakPath.c_str(), true));
+  }
+
+  // Every file and folder below the scratch folder except the package itself.
+  std::vector<std::string> Created(const std::string& folder = "") {
+    std::vector<std::string> found;
+    std::vector<platform::FolderEntry> entries;
+    std::string path = folder.empty() ? m_scratch.path() : m_scratch.Join(folder);
+    if (!platform::ListFolder(path.c_str(), &entries))
+      return found;
+    for (const platform::FolderEntry& entry : entries) {
+      std::string relative = folder.empty() ? entry.name : folder + "\\" + entry.name;
+      if (relative == "data.pak")
+        continue;
+      found.push_back(relative);
+      if (entry.folder) {
+        for (const std::string& inner : Created(relative))
+          found.push_back(inner);
+      }
+    }
+    return found;
+  }
+
+  ScratchFolder m_scratch;
+  std::string m_pakPath = m_scratch.Join("data.pak");
+  std::string m_location = m_scratch.Join("dest");
+  CPackFile m_pack;
+  char m_name[kPackNameSize] = {};
+};
+
+TEST_F(PackFileTest, EmptyPackageEndsCleanlyAndCreatesNothing) {
+  OpenPackage("");
+  EXPECT_FALSE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+  EXPECT_EQ(m_pack.StopReason(), PackStop::kEnd);
+  EXPECT_TRUE(Created().empty());
+}
+
+TEST_F(PackFileTest, PartialHeaderIsTruncationAndWritesNothing) {
+  std::string member = MemberBytes("a.txt", "alpha");
+  for (size_t extra : {size_t{1}, size_t{100}, kPackHeaderSize - 1}) {
+    SCOPED_TRACE(extra);
+    OpenPackage(member + RawHeader("b.txt", 5).substr(0, extra));
+    ASSERT_TRUE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+    EXPECT_FALSE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+    EXPECT_EQ(m_pack.StopReason(), PackStop::kTruncated);
+    EXPECT_EQ(Created(), (std::vector<std::string>{"dest", "dest\\a.txt.zip"}));
+    platform::RemoveTree(m_location.c_str());
+  }
+}
+
+TEST_F(PackFileTest, StagesEachMemberBelowTheLocationWithItsFolders) {
+  // The location's own parents are missing too: the walk creates all of them.
+  std::string location = m_scratch.Join("new\\dest");
+  std::string first = MemberBytes("top.txt", "top");
+  std::string nested = MemberBytes("a\\b\\c.txt", "nested");
+  std::string empty = RawHeader("zero.bin", 0);
+  OpenPackage(first + nested + empty);
+
+  ASSERT_TRUE(m_pack.ExtractNext(location.c_str(), nullptr, m_name));
+  EXPECT_STREQ(m_name, "top.txt");
+  ASSERT_TRUE(m_pack.ExtractNext(location.c_str(), nullptr, m_name));
+  EXPECT_STREQ(m_name, "a\\b\\c.txt");
+  ASSERT_TRUE(m_pack.ExtractNext(location.c_str(), nullptr, m_name));
+  EXPECT_STREQ(m_name, "zero.bin");
+  EXPECT_FALSE(m_pack.ExtractNext(location.c_str(), nullptr, m_name));
+  EXPECT_EQ(m_pack.StopReason(), PackStop::kEnd);
+
+  EXPECT_EQ(ReadWholeFile(location + "\\top.txt.zip"), first.substr(kPackHeaderSize));
+  EXPECT_EQ(ReadWholeFile(location + "\\a\\b\\c.txt.zip"), nested.substr(kPackHeaderSize));
+  EXPECT_TRUE(platform::FileExists((location + "\\zero.bin.zip").c_str()));
+  EXPECT_EQ(ReadWholeFile(location + "\\zero.bin.zip"), "");
+  EXPECT_FALSE(platform::FileExists((location + "\\a\\b\\c.txt").c_str()));
+}
+
+TEST_F(PackFileTest, LocationWithTrailingBackslashIsUsedAsGiven) {
+  OpenPackage(MemberBytes("sub\\f.txt", "data"));
+  std::string location = m_location + "\\";
+  ASSERT_TRUE(m_pack.ExtractNext(location.c_str(), nullptr, m_name));
+  EXPECT_TRUE(platform::FileExists((m_location + "\\sub\\f.txt.zip").c_str()));
+}
+
+TEST_F(PackFileTest, DataEndingInsideAMemberLeavesTheTruncatedStagedFile) {
+  std::string member = MemberBytes("big.txt", std::string(5000, 'x'), 0);
+  OpenPackage(member.substr(0, kPackHeaderSize + 40));
+  EXPECT_FALSE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+  EXPECT_EQ(m_pack.StopReason(), PackStop::kTruncated);
+  EXPECT_STREQ(m_pack.StopName(), "big.txt");
+  EXPECT_EQ(ReadWholeFile(m_location + "\\big.txt.zip").size(), 40u);
+  // The stream is at its end now; asking again reports the same damage.
+  EXPECT_FALSE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+  EXPECT_EQ(m_pack.StopReason(), PackStop::kTruncated);
+}
+
+TEST_F(PackFileTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
+  const std::string hostile[] = {
+      "..\\escaped.txt",     "a\\..\\..\\escaped.txt", "\\escaped.txt", "C:\\escaped.txt",
+      "c:escaped.txt",       "a/../../escaped.txt",    "con.txt",       "",
+      std::string(260, 'n'),  // no terminator within the name field
+  };
+  for (const std::string& name : hostile) {
+    SCOPED_TRACE(name);
+    OpenPackage(RawHeader(name, 4) + "PK\x03\x04");
+    EXPECT_FALSE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+    EXPECT_EQ(m_pack.StopReason(), PackStop::kUnsafeName);
+    EXPECT_TRUE(Created().empty());
+  }
+}
+
+TEST_F(PackFileTest, StagedPathThatWouldNotFitIsRefused) {
+  // location + "\" + name + ".zip" fills the longest path exactly; one more character is over.
+  std::string location = m_scratch.Join("LLL");
+  std::string name(kMaxPathChars - 5 - location.size(), 'n');
+  OpenPackage(MemberBytes(name, "x") + MemberBytes(name, "x"));
+  ASSERT_TRUE(m_pack.ExtractNext(location.c_str(), nullptr, m_name));
+  location += "L";
+  EXPECT_FALSE(m_pack.ExtractNext(location.c_str(), nullptr, m_name));
+  EXPECT_EQ(m_pack.StopReason(), PackStop::kPathTooLong);
+  EXPECT_FALSE(platform::FolderExists(location.c_str()));
+}
+
+TEST_F(PackFileTest, StagedFileThatCannotBeWrittenIsAnIoError) {
+  OpenPackage(MemberBytes("locked.txt", "data"));
+  ASSERT_TRUE(platform::CreateFolder(m_location.c_str()));
+  std::string staged = m_location + "\\locked.txt.zip";
+  ASSERT_TRUE(WriteWholeFile(staged, "mine"));
+  ASSERT_TRUE(platform::SetReadOnly(staged.c_str()));
+  EXPECT_FALSE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+  EXPECT_EQ(m_pack.StopReason(), PackStop::kIoError);
+  EXPECT_NE(m_pack.StopError(), 0u);
+  EXPECT_EQ(ReadWholeFile(staged), "mine");
+}
+
+TEST_F(PackFileTest, OpenAndModeRules) {
+  OpenPackage(MemberBytes("a.txt", "alpha") + MemberBytes("b.txt", "beta"));
+  // A null path changes nothing: the open stream stays usable.
+  EXPECT_FALSE(m_pack.Open(nullptr, true));
+  ASSERT_TRUE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+  EXPECT_FALSE(m_pack.ExtractNext(nullptr, nullptr, m_name));
+  EXPECT_EQ(m_pack.StopReason(), PackStop::kNotReadable);
+  // A path that cannot be opened closes the old stream.
+  EXPECT_FALSE(m_pack.Open(m_scratch.Join("missing.pak").c_str(), true));
+  EXPECT_FALSE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+  EXPECT_EQ(m_pack.StopReason(), PackStop::kNotReadable);
+  EXPECT_EQ(m_pack.Close(), 0);
+
+  // Write mode truncates, and never reads without a stream of the caller's.
+  std::string other = m_scratch.Join("other.pak");
+  CPackFile writer(other.c_str(), false);
+  EXPECT_FALSE(writer.ExtractNext(m_location.c_str(), nullptr, m_name));
+  EXPECT_EQ(writer.StopReason(), PackStop::kNotReadable);
+  FILE* stream = platform::OpenFile(m_pakPath.c_str(), "rb");
+  ASSERT_NE(stream, nullptr);
+  EXPECT_TRUE(writer.ExtractNext(m_location.c_str(), stream, nullptr));
+  fclose(stream);
+}
+
+TEST_F(PackFileTest, StagedArchivesUnpackToTheOriginalFiles) {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"bin\\tool.exe", std::string(200000, '\x90') + "MZ"},
+      {"readme.txt", "Read me.\r\n"},
+      {"empty.dat", ""},
+  };
+  std::string bytes;
+  for (const auto& file : files)
+    bytes += MemberBytes(file.first, file.second);
+  OpenPackage(bytes);
+  for (const auto& file : files) {
+    ASSERT_TRUE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+    std::string finalPath = m_location + "\\" + m_name;
+    EXPECT_TRUE(UnzipSingleFile((finalPath + ".zip").c_str(), finalPath.c_str()));
+    EXPECT_EQ(ReadWholeFile(finalPath), file.second) << file.first;
+  }
+}
+
+}  // namespace

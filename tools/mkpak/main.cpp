@@ -1,0 +1,206 @@
+// mkpak: builds, lists, verifies and extracts the installer's data.pak.
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/profile.h"
+#include "tools/pack_reader_tools.h"
+#include "tools/pack_writer.h"
+
+namespace {
+
+// Exit codes: 1 means the package has a fault; 2 means mkpak refused or could not do the work.
+constexpr int kExitOk = 0;
+constexpr int kExitFault = 1;
+constexpr int kExitRefused = 2;
+
+const char kUsage[] =
+    "usage:\n"
+    "  mkpak build SRC_DIR -o data.pak [-l LEVEL] [--ini setup.ini]\n"
+    "  mkpak list data.pak\n"
+    "  mkpak verify data.pak\n"
+    "  mkpak extract data.pak DEST_DIR\n"
+    "  mkpak --help\n";
+
+const char kHelp[] =
+    "mkpak builds the package data.pak that setup.exe installs, and checks it.\n"
+    "\n"
+    "build SRC_DIR -o data.pak\n"
+    "    One member per regular file below SRC_DIR, sorted by name; each member is a\n"
+    "    one-file zip archive. Member names are the paths below SRC_DIR with backslashes.\n"
+    "    The same input always gives the same bytes. Prints the member count, which is\n"
+    "    the value setup.ini needs as [main] totalfiles.\n"
+    "    -l LEVEL        deflate level 1-9 (default 6); 0 stores the files uncompressed\n"
+    "    --ini FILE      also set [main] totalfiles in FILE, keeping everything else in it\n"
+    "    Refused (exit status 2, nothing written): names of 260 bytes or more, names with\n"
+    "    a character Windows forbids (< > : \" | ? * or control characters), reserved\n"
+    "    device names (CON, NUL, COM1, ...), components ending in a dot or blank, files of\n"
+    "    4 GiB or more, and unreadable files or folders. Links and other special files\n"
+    "    are skipped with a warning.\n"
+    "\n"
+    "list data.pak\n"
+    "    Each member's name, packed size (its zip archive) and unpacked size.\n"
+    "\n"
+    "verify data.pak\n"
+    "    Unpacks every member as the installer would, in a temporary folder, checking\n"
+    "    names, data and CRCs. Reports the first fault with its offset and name.\n"
+    "\n"
+    "extract data.pak DEST_DIR\n"
+    "    Installs the files into DEST_DIR exactly as the installer's reader does.\n"
+    "\n"
+    "Exit status: 0 success; 1 the package has a fault; 2 bad usage or the work was refused.\n";
+
+int Usage() {
+  fputs(kUsage, stderr);
+  return kExitRefused;
+}
+
+int Refuse(const std::string& message) {
+  fprintf(stderr, "mkpak: %s\n", message.c_str());
+  return kExitRefused;
+}
+
+int ReportFault(const std::string& pak, const PackFault& fault) {
+  fprintf(stderr, "mkpak: %s: fault at offset %" PRIu64, pak.c_str(), fault.offset);
+  if (!fault.name.empty())
+    fprintf(stderr, " (member '%s')", fault.name.c_str());
+  fprintf(stderr, ": %s\n", fault.what.c_str());
+  return kExitFault;
+}
+
+// A single progress line on a terminal, refreshed in place; nothing when output is redirected.
+void ShowProgress(size_t done, size_t total, uint64_t doneBytes, uint64_t totalBytes) {
+  fprintf(stderr, "\rmkpak: %zu/%zu files, %" PRIu64 "/%" PRIu64 " MiB", done, total,
+          doneBytes >> 20, totalBytes >> 20);
+  if (done == total)
+    fputs("\r\033[K", stderr);
+  fflush(stderr);
+}
+
+bool ParseLevel(const char* text, int* level) {
+  char* end = nullptr;
+  long value = strtol(text, &end, 10);
+  if (!*text || *end || value < 0 || value > 9)
+    return false;
+  *level = static_cast<int>(value);
+  return true;
+}
+
+int Build(int argc, char** argv) {
+  std::string source, out, ini;
+  BuildOptions options;
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    bool hasValue = i + 1 < argc;
+    if (arg == "-o" && hasValue) {
+      out = platform::InstallerPath(argv[++i]);
+    } else if (arg == "-l" && hasValue) {
+      if (!ParseLevel(argv[++i], &options.level))
+        return Refuse("-l takes a level from 0 to 9");
+    } else if (arg == "--ini" && hasValue) {
+      ini = platform::InstallerPath(argv[++i]);
+    } else if (source.empty() && arg[0] != '-') {
+      source = platform::InstallerPath(argv[i]);
+    } else {
+      return Usage();
+    }
+  }
+  if (source.empty() || out.empty())
+    return Usage();
+  if (platform::StderrIsTerminal())
+    options.progress = ShowProgress;
+
+  BuildSummary summary;
+  std::string error;
+  if (!BuildPack(source, out, options, &summary, &error))
+    return Refuse(error);
+  for (const std::string& name : summary.skipped)
+    fprintf(stderr, "mkpak: warning: skipped '%s': not a regular file\n", name.c_str());
+  if (summary.members == 0)
+    fprintf(stderr, "mkpak: warning: %s is empty\n", source.c_str());
+  printf("%s: %zu members, %" PRIu64 " bytes\n", out.c_str(), summary.members, summary.bytes);
+  if (summary.longestName > 0) {
+    // location + "\" + name + ".zip" must fit in 259 characters on the user's machine.
+    long room = 259L - 5L - static_cast<long>(summary.longestName);
+    printf("longest member name: %zu bytes; install folders of up to %ld characters fit\n",
+           summary.longestName, room);
+  }
+  printf("totalfiles=%zu\n", summary.members);
+  if (!ini.empty()) {
+    std::string count = std::to_string(summary.members);
+    if (!WriteProfileString("main", "totalfiles", count.c_str(), ini.c_str()))
+      return Refuse("cannot write totalfiles into " + ini + ": " +
+                    platform::ErrorText(platform::LastError()));
+    printf("%s: [main] totalfiles=%zu\n", ini.c_str(), summary.members);
+  }
+  return kExitOk;
+}
+
+int List(const std::string& pak) {
+  PackFault fault;
+  size_t count = 0;
+  bool ok = ListPack(
+      pak,
+      [&](const MemberListing& member) {
+        ++count;
+        if (member.unpackedSize < 0)
+          printf("%10s %10" PRIu32 "  %s\n", "?", member.packedSize, member.name.c_str());
+        else
+          printf("%10" PRId64 " %10" PRIu32 "  %s\n", member.unpackedSize, member.packedSize,
+                 member.name.c_str());
+      },
+      &fault);
+  if (fault.found)
+    return ReportFault(pak, fault);
+  if (!ok)
+    return kExitRefused;
+  printf("%zu members\n", count);
+  return kExitOk;
+}
+
+int Verify(const std::string& pak) {
+  PackFault fault;
+  size_t members = 0;
+  if (!VerifyPack(pak, &members, &fault))
+    return ReportFault(pak, fault);
+  printf("%s: %zu members, all intact\n", pak.c_str(), members);
+  return kExitOk;
+}
+
+int Extract(const std::string& pak, const std::string& dest) {
+  PackFault fault;
+  size_t members = 0;
+  bool ok = ExtractPack(
+      pak, dest, true, [](const std::string& path) { printf("%s\n", path.c_str()); }, &members,
+      &fault);
+  if (!ok)
+    return ReportFault(pak, fault);
+  printf("%zu files extracted into %s\n", members, dest.c_str());
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2)
+    return Usage();
+  std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (command == "build")
+    return Build(argc - 2, argv + 2);
+  if (command == "list" && argc == 3)
+    return List(platform::InstallerPath(argv[2]));
+  if (command == "verify" && argc == 3)
+    return Verify(platform::InstallerPath(argv[2]));
+  if (command == "extract" && argc == 4)
+    return Extract(platform::InstallerPath(argv[2]), platform::InstallerPath(argv[3]));
+  return Usage();
+}

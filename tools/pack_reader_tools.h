@@ -1,0 +1,35 @@
+#pragma once
+// What mkpak reads back: listing, verifying and extracting a package with the installer's own
+// reader, so a package that passes here is one the installer accepts.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct MemberListing {
+  std::string name;
+  uint64_t offset = 0;        // of the member's header in the package
+  uint32_t packedSize = 0;    // the header's data size: the member's zip archive
+  int64_t unpackedSize = -1;  // from the zip's local header; -1 when unreadable
+};
+
+struct PackFault {
+  bool found = false;
+  uint64_t offset = 0;  // of the faulty member's header
+  std::string name;     // the member's name as far as it could be read
+  std::string what;     // an English sentence
+};
+
+// Walks the headers (without unpacking) and calls list for each member.
+bool ListPack(const std::string& pakPath, const std::function<void(const MemberListing&)>& list,
+              PackFault* fault);
+
+// Stages and unpacks every member into destFolder exactly as the installer does, calling
+// extracted with each final path. With keepFiles false each file is deleted right after its
+// check, so verifying needs room for one member only. Returns false at the first fault.
+bool ExtractPack(const std::string& pakPath, const std::string& destFolder, bool keepFiles,
+                 const std::function<void(const std::string&)>& extracted, size_t* members,
+                 PackFault* fault);
+
+// ExtractPack into a temporary folder that is removed afterwards.
+bool VerifyPack(const std::string& pakPath, size_t* members, PackFault* fault);
