@@ -1,13 +1,4 @@
-# Cross-builds 32-bit Windows programs with mingw-w64's posix-thread compilers (std::thread and
-# GoogleTest need them) and links them statically, so each .exe stands alone.
-set(CMAKE_SYSTEM_NAME Windows)
+# The product: 32-bit Windows programs.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(_triple i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${_triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_triple}-g++-posix)
-set(CMAKE_RC_COMPILER ${_triple}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${_triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)

@@ -1,15 +1,30 @@
 #!/usr/bin/env bash
-# Runs one Windows program under Wine in a prefix of its own build folder. The prefix is made
-# once (about 20 s) under a lock, so parallel first runs do not race; later starts cost ~1 s.
-# Usage: wine-run.sh PREFIX PROGRAM [ARGS...]
+# Runs one Windows program under Wine in a prefix of its build folder.
+# Usage: wine-run.sh PREFIX win32|win64 PROGRAM [ARGS...]
+# The prefix is made once (about 20 s) under a lock, so parallel first runs do not race; later
+# starts cost about a second. Exit status 77 means "skipped": this host cannot run that kind.
 set -euo pipefail
 prefix=$1
-shift
+arch=$2
+shift 2
+
+case "$arch" in
+  win32) loader=/usr/lib/wine/wine ;;
+  win64) loader=/usr/lib/wine/wine64 ;;
+  *) echo "wine-run: unknown Wine architecture '$arch'" >&2; exit 2 ;;
+esac
+# Some kernels run no 32-bit user code at all; the 32-bit loader then cannot even start.
+if ! "$loader" --version >/dev/null 2>&1; then
+  echo "wine-run: this host cannot run $loader ($arch programs); skipped" >&2
+  exit 77
+fi
+
 export WINEPREFIX=$prefix
+export WINEARCH=$arch
+export WINELOADER=$loader
 export WINEDEBUG=-all
 # No Mono/Gecko prompts, and shortcuts stay .lnk files inside the prefix.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-export WINEARCH=win32
 
 if [ ! -e "$prefix/.ready" ]; then
   mkdir -p "$(dirname "$prefix")"
@@ -17,12 +32,13 @@ if [ ! -e "$prefix/.ready" ]; then
   flock 9
   if [ ! -e "$prefix/.ready" ]; then
     rm -rf "$prefix"
-    wineboot -i >/dev/null 2>&1 || true
+    "$loader" wineboot -i >/dev/null 2>&1 || true
     # A crash must end the process with its exception code, not wait on a dialog.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    wineserver -w
+    "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w
     touch "$prefix/.ready"
   fi
   exec 9>&-
 fi
-exec wine "$@"
+exec "$loader" "$@"
