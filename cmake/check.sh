@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds every configuration and runs every test:
+# native (gcc), native with AddressSanitizer and UndefinedBehaviorSanitizer, the i686 product
+# build, its x86_64 twin under 64-bit Wine, and a short run of each fuzzer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+fuzz_seconds=${FUZZ_SECONDS:-30}
+
+step() { printf '\n== %s\n' "$*"; }
+
+bash cmake/bootstrap.sh
+
+build() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+}
+
+step "native build and tests"
+build native
+ctest --preset native
+
+step "sanitizer build and tests"
+build asan
+ctest --preset asan
+
+step "fuzzing, ${fuzz_seconds} s per target"
+bash tests/fuzz/run.sh "$fuzz_seconds"
+
+step "i686 Windows build (the product)"
+build win32
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  ctest --preset win32
+else
+  echo "This host's kernel runs no 32-bit code, so 32-bit Wine cannot start here;"
+  echo "the same tests run below as x86_64 programs under 64-bit Wine."
+fi
+
+step "x86_64 Windows build, tests under Wine"
+build win64
+ctest --preset win64
