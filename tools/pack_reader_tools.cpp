@@ -43,7 +43,8 @@ class PakStream {
 
 bool OpenFault(PackFault* fault, const std::string& path) {
   return Fault(fault, 0, "",
-               "cannot open " + path + ": " + platform::ErrorText(platform::LastError()));
+               "cannot open " + platform::HostPath(path.c_str()) + ": " +
+                   platform::ErrorText(platform::LastError()));
 }
 
 }  // namespace

@@ -61,13 +61,18 @@ std::string Quote(const std::string& text) {
   return "'" + text + "'";
 }
 
+// Paths in messages read as the user typed them, in the host's own form.
+std::string QuotePath(const std::string& path) {
+  return Quote(platform::HostPath(path.c_str()));
+}
+
 bool ListRecursively(const std::string& folder, const std::string& prefix,
                      std::vector<PackEntry>* entries, std::vector<std::string>* skipped,
                      std::string* error) {
   std::vector<platform::FolderEntry> children;
   if (!platform::ListFolder(folder.c_str(), &children)) {
-    *error =
-        "cannot read folder " + Quote(folder) + ": " + platform::ErrorText(platform::LastError());
+    *error = "cannot read folder " + QuotePath(folder) + ": " +
+             platform::ErrorText(platform::LastError());
     return false;
   }
   for (const platform::FolderEntry& child : children) {
@@ -103,7 +108,7 @@ bool CollectPackEntries(const std::string& sourceDir, std::vector<PackEntry>* en
   entries->clear();
   skipped->clear();
   if (!platform::FolderExists(sourceDir.c_str()))
-    return FailWith(error, "source folder " + Quote(sourceDir) + " does not exist");
+    return FailWith(error, "source folder " + QuotePath(sourceDir) + " does not exist");
   if (!ListRecursively(sourceDir, "", entries, skipped, error))
     return false;
   std::sort(entries->begin(), entries->end(),
@@ -205,7 +210,7 @@ bool WriteMembers(FILE* pak, const std::vector<PackEntry>& entries, const BuildO
     const PackEntry& entry = entries[i];
     FILE* source = platform::OpenFile(entry.sourcePath.c_str(), "rb");
     if (!source)
-      return FailWith(error, "cannot read " + Quote(entry.sourcePath) + ": " +
+      return FailWith(error, "cannot read " + QuotePath(entry.sourcePath) + ": " +
                                  platform::ErrorText(platform::LastError()));
     bool ok = AppendPackMember(pak, entry.name, source, options.level, error);
     fclose(source);
@@ -234,16 +239,16 @@ bool BuildPack(const std::string& sourceDir, const std::string& outPath,
   std::string partPath = outPath + ".part";
   FILE* pak = platform::OpenFile(partPath.c_str(), "wb");
   if (!pak)
-    return FailWith(error, "cannot create " + Quote(partPath) + ": " +
+    return FailWith(error, "cannot create " + QuotePath(partPath) + ": " +
                                platform::ErrorText(platform::LastError()));
   bool ok = WriteMembers(pak, entries, options, error);
   int64_t bytes = platform::TellFile(pak);
   if (fclose(pak) != 0 && ok) {
-    ok = FailWith(error, "cannot write " + Quote(partPath) + ": " +
+    ok = FailWith(error, "cannot write " + QuotePath(partPath) + ": " +
                              platform::ErrorText(platform::LastError()));
   }
   if (ok && !platform::RenameReplacing(partPath.c_str(), outPath.c_str())) {
-    ok = FailWith(error, "cannot replace " + Quote(outPath) + ": " +
+    ok = FailWith(error, "cannot replace " + QuotePath(outPath) + ": " +
                              platform::ErrorText(platform::LastError()));
   }
   if (!ok) {

@@ -55,6 +55,13 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 success; 1 the package has a fault; 2 bad usage or the work was refused.\n";
 
+// Paths as the user gave them, in the host's form.
+const char* Shown(const std::string& path) {
+  static std::string shown;
+  shown = platform::HostPath(path.c_str());
+  return shown.c_str();
+}
+
 int Usage() {
   fputs(kUsage, stderr);
   return kExitRefused;
@@ -66,7 +73,7 @@ int Refuse(const std::string& message) {
 }
 
 int ReportFault(const std::string& pak, const PackFault& fault) {
-  fprintf(stderr, "mkpak: %s: fault at offset %" PRIu64, pak.c_str(), fault.offset);
+  fprintf(stderr, "mkpak: %s: fault at offset %" PRIu64, Shown(pak), fault.offset);
   if (!fault.name.empty())
     fprintf(stderr, " (member '%s')", fault.name.c_str());
   fprintf(stderr, ": %s\n", fault.what.c_str());
@@ -122,8 +129,8 @@ int Build(int argc, char** argv) {
   for (const std::string& name : summary.skipped)
     fprintf(stderr, "mkpak: warning: skipped '%s': not a regular file\n", name.c_str());
   if (summary.members == 0)
-    fprintf(stderr, "mkpak: warning: %s is empty\n", source.c_str());
-  printf("%s: %zu members, %" PRIu64 " bytes\n", out.c_str(), summary.members, summary.bytes);
+    fprintf(stderr, "mkpak: warning: %s is empty\n", Shown(source));
+  printf("%s: %zu members, %" PRIu64 " bytes\n", Shown(out), summary.members, summary.bytes);
   if (summary.longestName > 0) {
     // location + "\" + name + ".zip" must fit in 259 characters on the user's machine.
     long room = 259L - 5L - static_cast<long>(summary.longestName);
@@ -134,14 +141,28 @@ int Build(int argc, char** argv) {
   if (!ini.empty()) {
     std::string count = std::to_string(summary.members);
     if (!WriteProfileString("main", "totalfiles", count.c_str(), ini.c_str()))
-      return Refuse("cannot write totalfiles into " + ini + ": " +
+      return Refuse("cannot write totalfiles into " + std::string(Shown(ini)) + ": " +
                     platform::ErrorText(platform::LastError()));
-    printf("%s: [main] totalfiles=%zu\n", ini.c_str(), summary.members);
+    printf("%s: [main] totalfiles=%zu\n", Shown(ini), summary.members);
   }
   return kExitOk;
 }
 
+// A package that cannot be opened at all is a refusal (status 2), not a fault in it.
+bool CanOpen(const std::string& pak) {
+  FILE* file = platform::OpenFile(pak.c_str(), "rb");
+  if (!file) {
+    fprintf(stderr, "mkpak: cannot open %s: %s\n", Shown(pak),
+            platform::ErrorText(platform::LastError()).c_str());
+    return false;
+  }
+  fclose(file);
+  return true;
+}
+
 int List(const std::string& pak) {
+  if (!CanOpen(pak))
+    return kExitRefused;
   PackFault fault;
   size_t count = 0;
   bool ok = ListPack(
@@ -164,23 +185,27 @@ int List(const std::string& pak) {
 }
 
 int Verify(const std::string& pak) {
+  if (!CanOpen(pak))
+    return kExitRefused;
   PackFault fault;
   size_t members = 0;
   if (!VerifyPack(pak, &members, &fault))
     return ReportFault(pak, fault);
-  printf("%s: %zu members, all intact\n", pak.c_str(), members);
+  printf("%s: %zu members, all intact\n", Shown(pak), members);
   return kExitOk;
 }
 
 int Extract(const std::string& pak, const std::string& dest) {
+  if (!CanOpen(pak))
+    return kExitRefused;
   PackFault fault;
   size_t members = 0;
   bool ok = ExtractPack(
-      pak, dest, true, [](const std::string& path) { printf("%s\n", path.c_str()); }, &members,
+      pak, dest, true, [](const std::string& path) { printf("%s\n", Shown(path)); }, &members,
       &fault);
   if (!ok)
     return ReportFault(pak, fault);
-  printf("%zu files extracted into %s\n", members, dest.c_str());
+  printf("%zu files extracted into %s\n", members, Shown(dest));
   return kExitOk;
 }
 
