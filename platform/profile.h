@@ -7,16 +7,20 @@
 
 // Like GetPrivateProfileStringA: copies the value of key in section (or def when the file, the
 // section or the key is missing) into buffer, cut to size - 1 bytes and NUL-terminated.
-// Returns the number of bytes copied, without the NUL.
+// Returns the number of bytes copied, without the NUL. A null section or key reads as missing
+// (the API's listings are not offered); a null buffer or a size of 0 copies nothing.
 uint32_t ReadProfileString(const char* section, const char* key, const char* def, char* buffer,
                            uint32_t size, const char* path);
 
-// Like GetPrivateProfileIntA: the value read as a decimal integer, or def when it is missing or
-// empty.
+// Like GetPrivateProfileIntA: the value read as an integer (decimal, or after 0x, 0o or 0b
+// hexadecimal, octal or binary, as Wine reads it), or def when it is missing or empty.
 int ReadProfileInt(const char* section, const char* key, int def, const char* path);
 
 // Like WritePrivateProfileStringA for one key: creates the file and the section when missing,
 // replaces an existing key's line, otherwise adds the key at the end of the section; every
 // other byte of the file stays as it was. The file is replaced whole, never left half-written.
-bool WriteProfileString(const char* section, const char* key, const char* value,
-                        const char* path);
+// Lines it writes end in CRLF and keep the file's encoding (ANSI, or UTF-8 or UTF-16 with a
+// byte-order mark). An empty section means the keys before the first section header. Returns
+// false on any failure, and refuses null arguments and what would not read back as written:
+// line breaks anywhere, and a key that is empty or holds '=' or starts with '['.
+bool WriteProfileString(const char* section, const char* key, const char* value, const char* path);

@@ -1,0 +1,592 @@
+// INI files read the way Wine 8's GetPrivateProfileStringA / GetPrivateProfileIntA read them
+// (measured against Wine, see tests/unit/profile_win32_test.cpp), and written by changing only
+// the line that must change.
+#include "platform/profile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+
+namespace {
+
+// Wine parses the file as UTF-16 units and converts the result to the ANSI code page at the end,
+// so we do too: unit counts decide where a value is cut, and a UTF-16 or UTF-8 file reads the
+// same as its ANSI twin.
+using Units = std::u16string;
+
+const size_t kNone = static_cast<size_t>(-1);
+
+// Code page 1252 from 0x80 to 0x9F. Its five unassigned bytes map to the C1 controls of the
+// same value, as on Windows, so every byte survives the round trip.
+const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char16_t AnsiToUnit(unsigned char byte) {
+  return byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : byte;
+}
+
+// Characters outside code page 1252 become '?'. (Windows picks a look-alike for some of them,
+// "best fit"; we do not carry that table.)
+char UnitToAnsi(char16_t unit) {
+  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF))
+    return static_cast<char>(unit);
+  for (int i = 0; i < 32; ++i) {
+    if (kCp1252High[i] == unit)
+      return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+Units ToUnits(const char* text) {
+  Units units;
+  for (; text && *text; ++text)
+    units += AnsiToUnit(static_cast<unsigned char>(*text));
+  return units;
+}
+
+// ---- Decoding the file ----
+
+enum class Encoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be };
+
+struct Text {
+  Encoding encoding = Encoding::kAnsi;
+  Units units;
+  // The byte where each unit starts, then the file size: the writer splices bytes, so that
+  // everything outside the edited line stays exactly as it was.
+  std::vector<size_t> offsets;
+};
+
+void AddUnit(Text* text, char16_t unit, size_t offset) {
+  text->units += unit;
+  text->offsets.push_back(offset);
+}
+
+size_t Utf8Length(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF)
+    return 2;
+  if (lead >= 0xE0 && lead <= 0xEF)
+    return 3;
+  if (lead >= 0xF0 && lead <= 0xF4)
+    return 4;
+  return 0;
+}
+
+// Overlong forms, surrogates and values past U+10FFFF already show in the second byte.
+bool Utf8SecondFits(unsigned char lead, unsigned char second) {
+  switch (lead) {
+    case 0xE0:
+      return second >= 0xA0;
+    case 0xED:
+      return second <= 0x9F;
+    case 0xF0:
+      return second >= 0x90;
+    case 0xF4:
+      return second <= 0x8F;
+    default:
+      return true;
+  }
+}
+
+// One character at *pos, as Wine decodes it: a bad sequence gives one U+FFFD for its lead byte
+// together with the continuation bytes taken before it proved bad, and one cut short by the end
+// of the file swallows the rest of the file.
+uint32_t DecodeUtf8Char(const std::string& bytes, size_t* pos) {
+  unsigned char lead = static_cast<unsigned char>(bytes[(*pos)++]);
+  if (lead < 0x80)
+    return lead;
+  size_t length = Utf8Length(lead);
+  if (length == 0)
+    return 0xFFFD;
+  if (bytes.size() - *pos < length - 1) {
+    *pos = bytes.size();
+    return 0xFFFD;
+  }
+  uint32_t code = lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    unsigned char next = static_cast<unsigned char>(bytes[*pos]);
+    if ((next & 0xC0) != 0x80)
+      return 0xFFFD;
+    ++*pos;
+    if (i == 1 && !Utf8SecondFits(lead, next))
+      return 0xFFFD;
+    code = (code << 6) | (next & 0x3F);
+  }
+  return code;
+}
+
+void DecodeUtf8(const std::string& bytes, size_t pos, Text* text) {
+  while (pos < bytes.size()) {
+    size_t start = pos;
+    uint32_t code = DecodeUtf8Char(bytes, &pos);
+    if (code > 0xFFFF) {
+      code -= 0x10000;
+      AddUnit(text, static_cast<char16_t>(0xD800 + (code >> 10)), start);
+      AddUnit(text, static_cast<char16_t>(0xDC00 + (code & 0x3FF)), start);
+    } else {
+      AddUnit(text, static_cast<char16_t>(code), start);
+    }
+  }
+}
+
+// An odd last byte reads as a unit of its own, as in Wine.
+void DecodeUtf16(const std::string& bytes, size_t pos, bool bigEndian, Text* text) {
+  for (; pos < bytes.size(); pos += 2) {
+    unsigned first = static_cast<unsigned char>(bytes[pos]);
+    if (pos + 1 == bytes.size()) {
+      AddUnit(text, static_cast<char16_t>(first), pos);
+      break;
+    }
+    unsigned second = static_cast<unsigned char>(bytes[pos + 1]);
+    AddUnit(text, static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first),
+            pos);
+  }
+}
+
+bool StartsWith(const std::string& bytes, const char* prefix) {
+  return bytes.compare(0, strlen(prefix), prefix) == 0;
+}
+
+// Only a byte-order mark makes a file Unicode; anything else is ANSI.
+Text Decode(const std::string& bytes) {
+  Text text;
+  if (StartsWith(bytes, "\xEF\xBB\xBF")) {
+    text.encoding = Encoding::kUtf8;
+    DecodeUtf8(bytes, 3, &text);
+  } else if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) {
+    bool bigEndian = bytes[0] == '\xFE';
+    text.encoding = bigEndian ? Encoding::kUtf16Be : Encoding::kUtf16Le;
+    DecodeUtf16(bytes, 2, bigEndian, &text);
+  } else {
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      AddUnit(&text, AnsiToUnit(static_cast<unsigned char>(bytes[i])), i);
+    }
+  }
+  text.offsets.push_back(bytes.size());
+  return text;
+}
+
+// ---- Lines, sections and keys ----
+
+// ASCII white space and ^Z (DOS end of file); Wine trims nothing else, not even U+00A0.
+bool IsBlank(char16_t c) {
+  return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x1A;
+}
+
+bool IsBreak(char16_t c) {
+  return c == '\r' || c == '\n';
+}
+
+void TrimRange(const Units& text, size_t* begin, size_t* end) {
+  while (*begin < *end && IsBlank(text[*begin]))
+    ++*begin;
+  while (*end > *begin && IsBlank(text[*end - 1]))
+    --*end;
+}
+
+Units Trimmed(const Units& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  TrimRange(text, &begin, &end);
+  return text.substr(begin, end - begin);
+}
+
+// Wine keeps names and values as C strings, so a NUL inside one ends it.
+Units UpToNul(const Units& text, size_t begin, size_t end) {
+  Units part = text.substr(begin, end - begin);
+  size_t nul = part.find(u'\0');
+  if (nul != Units::npos)
+    part.resize(nul);
+  return part;
+}
+
+struct Entry {
+  size_t begin = 0;  // the whole line, untrimmed, without its line break
+  size_t end = 0;
+  bool header = false;
+  bool hasValue = false;  // a key line without '=' has none: lookups give the default
+  Units name;
+  Units value;
+};
+
+// A section header is '[' up to the last ']' on the line; a '[' line without one is a key line.
+bool ParseHeader(const Units& text, size_t begin, size_t end, Entry* entry) {
+  if (text[begin] != '[')
+    return false;
+  size_t close = end - 1;
+  while (close > begin && text[close] != ']')
+    --close;
+  if (close == begin)
+    return false;
+  size_t nameBegin = begin + 1;
+  TrimRange(text, &nameBegin, &close);
+  entry->header = true;
+  entry->name = UpToNul(text, nameBegin, close);
+  return true;
+}
+
+void ParseKey(const Units& text, size_t begin, size_t end, Entry* entry) {
+  size_t equals = begin;
+  while (equals < end && text[equals] != '=')
+    ++equals;
+  if (equals == end) {
+    entry->name = UpToNul(text, begin, end);
+    return;
+  }
+  size_t nameEnd = equals;
+  while (nameEnd > begin && IsBlank(text[nameEnd - 1]))
+    --nameEnd;
+  size_t valueBegin = equals + 1;
+  while (valueBegin < end && IsBlank(text[valueBegin]))
+    ++valueBegin;
+  entry->name = UpToNul(text, begin, nameEnd);
+  entry->hasValue = true;
+  entry->value = UpToNul(text, valueBegin, end);
+}
+
+// Lines end at every CR and every LF; blank lines are dropped.
+std::vector<Entry> ParseEntries(const Units& text) {
+  std::vector<Entry> entries;
+  size_t lineBegin = 0;
+  while (lineBegin < text.size()) {
+    size_t lineEnd = lineBegin;
+    while (lineEnd < text.size() && !IsBreak(text[lineEnd]))
+      ++lineEnd;
+    size_t begin = lineBegin;
+    size_t end = lineEnd;
+    TrimRange(text, &begin, &end);
+    if (begin < end) {
+      Entry entry;
+      entry.begin = lineBegin;
+      entry.end = lineEnd;
+      if (!ParseHeader(text, begin, end, &entry))
+        ParseKey(text, begin, end, &entry);
+      entries.push_back(entry);
+    }
+    lineBegin = lineEnd + 1;
+  }
+  return entries;
+}
+
+char16_t FoldAscii(char16_t c) {
+  return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c;
+}
+
+// Wine compares names without regard to ASCII case only: "É" and "é" differ.
+bool SameName(const Units& a, const Units& b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i]))
+      return false;
+  }
+  return true;
+}
+
+struct Section {
+  size_t header = kNone;  // none for the nameless section
+  size_t first = 0;       // its keys are entries [first, last)
+  size_t last = 0;
+};
+
+size_t NextHeader(const std::vector<Entry>& entries, size_t from) {
+  while (from < entries.size() && !entries[from].header)
+    ++from;
+  return from;
+}
+
+// The first section of that name only; a later section of the same name is never searched.
+// Keys before the first header form a nameless section, and only it answers to an empty name,
+// also when the file has a "[]" header.
+bool FindSection(const std::vector<Entry>& entries, const Units& name, Section* section) {
+  size_t header = name.empty() ? kNone : NextHeader(entries, 0);
+  while (header != kNone && header < entries.size() && !SameName(entries[header].name, name)) {
+    header = NextHeader(entries, header + 1);
+  }
+  if (header == entries.size())
+    return false;
+  section->header = header;
+  section->first = header == kNone ? 0 : header + 1;
+  section->last = NextHeader(entries, section->first);
+  return true;
+}
+
+size_t FindKey(const std::vector<Entry>& entries, const Section& section, const Units& name) {
+  for (size_t i = section.first; i < section.last; ++i) {
+    if (SameName(entries[i].name, name))
+      return i;
+  }
+  return kNone;
+}
+
+const Entry* Lookup(const std::vector<Entry>& entries, const char* section, const char* key) {
+  Section found;
+  if (!section || !key || !FindSection(entries, Trimmed(ToUnits(section)), &found)) {
+    return nullptr;
+  }
+  size_t index = FindKey(entries, found, Trimmed(ToUnits(key)));
+  return index == kNone ? nullptr : &entries[index];
+}
+
+// ---- Reading ----
+
+bool ReadAll(const char* path, const char* mode, std::string* bytes) {
+  // fopen succeeds on a folder on POSIX, where Windows refuses it.
+  if (platform::FolderExists(path))
+    return false;
+  FILE* file = platform::OpenFile(path, mode);
+  if (!file)
+    return false;
+  char chunk[16384];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0)
+    bytes->append(chunk, n);
+  bool ok = !ferror(file);
+  fclose(file);
+  return ok;
+}
+
+bool ParentFolderExists(const char* path) {
+  std::string text = path;
+  size_t slash = text.find_last_of("\\/");
+  std::string folder = slash == std::string::npos ? "." : text.substr(0, slash + 1);
+  return platform::FolderExists(folder.c_str());
+}
+
+// Wine reads a missing file in an existing folder as an empty profile; anything else it cannot
+// open means no profile, and then the default is returned without its quotes taken off.
+bool LoadProfile(const char* path, std::string* bytes) {
+  if (!path)
+    return false;
+  if (ReadAll(path, "rb", bytes))
+    return true;
+  bytes->clear();
+  return !platform::FileExists(path) && !platform::FolderExists(path) && ParentFolderExists(path);
+}
+
+// Wine drops quotes around a value, but judges "does it fit" against the length after the
+// opening quote, so a buffer of exactly that size loses one more character.
+Units CopyEntry(const Units& value, size_t size) {
+  bool quoted =
+      value.size() > 1 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
+  size_t start = quoted ? 1 : 0;
+  size_t length = value.size() - start;
+  Units copy = value.substr(start, std::min(length, size - 1));
+  if (quoted && size >= length && !copy.empty())
+    copy.pop_back();
+  return copy;
+}
+
+// Trailing spaces (only U+0020) come off the default, but never its first character.
+Units DefaultUnits(const char* def) {
+  Units units = ToUnits(def);
+  while (units.size() > 1 && units.back() == ' ')
+    units.pop_back();
+  return units;
+}
+
+// What GetPrivateProfileStringW puts in a buffer of size units (size > 0).
+Units ReadUnits(const char* section, const char* key, const char* def, size_t size,
+                const char* path) {
+  Units fallback = DefaultUnits(def);
+  std::string bytes;
+  if (!LoadProfile(path, &bytes))
+    return fallback.substr(0, size - 1);
+  std::vector<Entry> entries = ParseEntries(Decode(bytes).units);
+  const Entry* entry = Lookup(entries, section, key);
+  return CopyEntry(entry && entry->hasValue ? entry->value : fallback, size);
+}
+
+uint32_t DigitValue(char16_t c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'A' && c <= 'Z')
+    return c - 'A' + 10;
+  if (c >= 'a' && c <= 'z')
+    return c - 'a' + 10;
+  return 99;
+}
+
+// Wine's RtlUnicodeStringToInteger with base 0: blanks, a sign, then "0x", "0o" or "0b"
+// (lower case only) pick the base; digits up to the first that does not fit, modulo 2^32.
+uint32_t ParseInteger(const Units& text) {
+  size_t pos = 0;
+  while (pos < text.size() && text[pos] <= ' ')
+    ++pos;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos++] == '-';
+  }
+  uint32_t base = 10;
+  if (text.size() - pos >= 2 && text[pos] == '0') {
+    char16_t prefix = text[pos + 1];
+    base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+    if (base != 10)
+      pos += 2;
+  }
+  uint32_t total = 0;
+  for (; pos < text.size() && DigitValue(text[pos]) < base; ++pos) {
+    total = total * base + DigitValue(text[pos]);
+  }
+  return negative ? 0u - total : total;
+}
+
+// ---- Writing ----
+
+// The file's bytes, or none for a file still to be made. Opening for update makes a read-only
+// file fail here, on both systems, before anything is written.
+bool ReadForUpdate(const char* path, std::string* bytes) {
+  if (platform::FolderExists(path))
+    return false;
+  if (!platform::FileExists(path))
+    return true;
+  return ReadAll(path, "r+b", bytes);
+}
+
+// Refuses what would not read back as written: a line break starts a new line, '=' ends a key
+// early, and a key line starting with '[' can read as a section header.
+bool CanWrite(const Units& section, const Units& key, const char* value) {
+  auto hasBreak = [](const Units& text) { return std::any_of(text.begin(), text.end(), IsBreak); };
+  return !hasBreak(section) && !hasBreak(key) && !strpbrk(value, "\r\n") && !key.empty() &&
+         key.find(u'=') == Units::npos && key[0] != '[';
+}
+
+struct Edit {
+  size_t begin = 0;  // units [begin, end) of the text become `units`
+  size_t end = 0;
+  Units units;
+};
+
+const Units kCrLf = u"\r\n";
+
+// After the section's last non-blank line (or its header), keeping that line's break.
+Edit InsertInSection(const Text& text, const std::vector<Entry>& entries, const Section& section,
+                     const Units& line) {
+  size_t anchor = section.last > section.first ? section.last - 1 : section.header;
+  if (anchor == kNone)
+    return Edit{0, 0, line + kCrLf};
+  size_t pos = entries[anchor].end;
+  const Units& units = text.units;
+  if (pos == units.size())
+    return Edit{pos, pos, kCrLf + line + kCrLf};
+  pos += units[pos] == '\r' && pos + 1 < units.size() && units[pos + 1] == '\n' ? 2 : 1;
+  return Edit{pos, pos, line + kCrLf};
+}
+
+Edit AppendSection(const Text& text, const Units& section, const Units& line) {
+  size_t end = text.units.size();
+  Units units = end > 0 && !IsBreak(text.units[end - 1]) ? kCrLf : Units();
+  units += u"[" + section + u"]" + kCrLf + line + kCrLf;
+  return Edit{end, end, units};
+}
+
+Edit PlanEdit(const Text& text, const Units& section, const Units& key, const Units& value) {
+  std::vector<Entry> entries = ParseEntries(text.units);
+  Units line = key + u"=" + value;
+  Section found;
+  if (!FindSection(entries, section, &found))
+    return AppendSection(text, section, line);
+  size_t index = FindKey(entries, found, key);
+  if (index == kNone)
+    return InsertInSection(text, entries, found, line);
+  return Edit{entries[index].begin, entries[index].end, line};
+}
+
+void AppendUtf8(char16_t unit, std::string* bytes) {
+  if (unit < 0x80) {
+    *bytes += static_cast<char>(unit);
+  } else if (unit < 0x800) {
+    *bytes += static_cast<char>(0xC0 | unit >> 6);
+    *bytes += static_cast<char>(0x80 | (unit & 0x3F));
+  } else {
+    *bytes += static_cast<char>(0xE0 | unit >> 12);
+    *bytes += static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+    *bytes += static_cast<char>(0x80 | (unit & 0x3F));
+  }
+}
+
+// New text goes into the file in the file's own encoding. Its units all come from code page
+// 1252, so no surrogates and no '?'.
+std::string Encode(const Units& units, Encoding encoding) {
+  std::string bytes;
+  for (char16_t unit : units) {
+    switch (encoding) {
+      case Encoding::kAnsi:
+        bytes += UnitToAnsi(unit);
+        break;
+      case Encoding::kUtf8:
+        AppendUtf8(unit, &bytes);
+        break;
+      case Encoding::kUtf16Le:
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+        break;
+      case Encoding::kUtf16Be:
+        bytes += static_cast<char>(unit >> 8);
+        bytes += static_cast<char>(unit & 0xFF);
+        break;
+    }
+  }
+  return bytes;
+}
+
+// Written beside the target and renamed over it, so a failure leaves the old file whole.
+bool ReplaceFile(const char* path, const std::string& bytes) {
+  std::string temp = std::string(path) + ".tmp";
+  FILE* file = platform::OpenFile(temp.c_str(), "wb");
+  if (!file)
+    return false;
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  ok = fclose(file) == 0 && ok;
+  ok = ok && platform::RenameReplacing(temp.c_str(), path);
+  if (!ok)
+    platform::RemoveFile(temp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+uint32_t ReadProfileString(const char* section, const char* key, const char* def, char* buffer,
+                           uint32_t size, const char* path) {
+  if (!buffer || size == 0)
+    return 0;
+  Units value = ReadUnits(section, key, def, size, path);
+  for (size_t i = 0; i < value.size(); ++i)
+    buffer[i] = UnitToAnsi(value[i]);
+  buffer[value.size()] = '\0';
+  return static_cast<uint32_t>(value.size());
+}
+
+int ReadProfileInt(const char* section, const char* key, int def, const char* path) {
+  // Wine reads the value through a 30-unit buffer first: only its first 29 units count.
+  Units value = ReadUnits(section, key, "", 30, path);
+  if (value.empty())
+    return def;
+  return static_cast<int>(ParseInteger(value));
+}
+
+bool WriteProfileString(const char* section, const char* key, const char* value, const char* path) {
+  if (!section || !key || !value || !path)
+    return false;
+  Units sectionName = Trimmed(ToUnits(section));
+  Units keyName = Trimmed(ToUnits(key));
+  if (!CanWrite(sectionName, keyName, value))
+    return false;
+  std::string bytes;
+  if (!ReadForUpdate(path, &bytes))
+    return false;
+  Text text = Decode(bytes);
+  // An odd last byte in a UTF-16 file would shift every unit written after it.
+  bool utf16 = text.encoding == Encoding::kUtf16Le || text.encoding == Encoding::kUtf16Be;
+  if (utf16 && bytes.size() % 2 != 0)
+    return false;
+  Edit edit = PlanEdit(text, sectionName, keyName, ToUnits(value));
+  std::string updated = bytes.substr(0, text.offsets[edit.begin]) +
+                        Encode(edit.units, text.encoding) + bytes.substr(text.offsets[edit.end]);
+  return ReplaceFile(path, updated);
+}
