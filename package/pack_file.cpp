@@ -120,6 +120,8 @@ bool CPackFile::ExtractNext(const char* destFolder, FILE* stream, char* nameOut)
   unsigned char buffer[kCopyBufferSize];
   uint32_t remaining = ReadLittleEndian32(header + kPackDataSizeOffset);
   while (remaining != 0) {
+    if (m_pGate)
+      m_pGate->BetweenBuffers();
     size_t want = remaining < kCopyBufferSize ? remaining : kCopyBufferSize;
     size_t n = fread(buffer, 1, want, in);
     if (n == 0) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "package/copy_gate.h"
 #include "platform/fs.h"
 
 constexpr size_t kPackNameSize = 260;
@@ -44,6 +45,9 @@ class CPackFile {
   // False at the end of the package and on any failure; StopReason() says which.
   bool ExtractNext(const char* destFolder, FILE* stream, char* nameOut);
 
+  // Called between the buffers of each member's copy; none by default.
+  void SetCopyGate(ICopyGate* gate) { m_pGate = gate; }
+
   PackStop StopReason() const { return m_stop; }
   // The system error code behind kIoError; 0 otherwise.
   platform::ErrorCode StopError() const { return m_dwStopError; }
@@ -55,6 +59,7 @@ class CPackFile {
   bool Stop(PackStop reason, platform::ErrorCode error = 0);
 
   FILE* m_pFile = nullptr;
+  ICopyGate* m_pGate = nullptr;
   bool m_bReadMode = false;
   PackStop m_stop = PackStop::kNone;
   platform::ErrorCode m_dwStopError = 0;

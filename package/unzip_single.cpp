@@ -33,9 +33,11 @@ bool Fail(UnzipFault* fault, UnzipFault reason) {
 }
 
 // Streams the open member into out; returns the first fault, kNone when all of it arrived.
-UnzipFault CopyMember(unzFile archive, FILE* out) {
+UnzipFault CopyMember(unzFile archive, FILE* out, ICopyGate* gate) {
   char buffer[kTransferBufferSize];
   for (;;) {
+    if (gate)
+      gate->BetweenBuffers();
     int n = unzReadCurrentFile(archive, buffer, kTransferBufferSize);
     if (n < 0)
       return UnzipFault::kDamaged;
@@ -55,6 +57,11 @@ bool UnzipSingleFile(const char* zipPath, const char* destPath) {
 }
 
 bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault) {
+  return UnzipSingleFile(zipPath, destPath, fault, nullptr);
+}
+
+bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault,
+                     ICopyGate* gate) {
   if (fault)
     *fault = UnzipFault::kNone;
   UnzArchive archive(zipPath);
@@ -73,7 +80,7 @@ bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* faul
   FILE* out = platform::OpenFile(destPath, "wb");
   if (!out)
     return Fail(fault, UnzipFault::kCannotWrite);
-  UnzipFault copied = CopyMember(archive.get(), out);
+  UnzipFault copied = CopyMember(archive.get(), out, gate);
   if (fclose(out) != 0 && copied == UnzipFault::kNone)
     copied = UnzipFault::kWriteFailed;
   // Reports a CRC mismatch once every byte has been read.

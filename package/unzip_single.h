@@ -1,4 +1,6 @@
 #pragma once
+#include "package/copy_gate.h"
+
 // Unpacks the first member of a one-file zip archive into a file of the caller's choosing.
 
 enum class UnzipFault {
@@ -16,5 +18,7 @@ enum class UnzipFault {
 // only after the archive and its member opened, so a bad archive leaves destPath untouched.
 bool UnzipSingleFile(const char* zipPath, const char* destPath);
 bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault);
+// The same, calling gate between the buffers of the copy.
+bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault, ICopyGate* gate);
 
 const char* DescribeUnzipFault(UnzipFault fault);

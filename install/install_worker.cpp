@@ -1,0 +1,124 @@
+#include "install/install_worker.h"
+
+#include "package/pack_file.h"
+#include "package/unzip_single.h"
+#include "platform/fs.h"
+
+namespace {
+
+// Message box types, as the Win32 constants give them.
+constexpr unsigned kMbOk = 0x00;
+constexpr unsigned kMbIconExclamation = 0x30;
+constexpr unsigned kMbIconInformation = 0x40;
+
+// Lets the copy loops of the package code honour a pause.
+class ViewGate : public ICopyGate {
+ public:
+  explicit ViewGate(IInstallView* view) : m_view(view) {}
+  void BetweenBuffers() override { m_view->WaitWhilePaused(); }
+
+ private:
+  IInstallView* m_view;
+};
+
+CString EntryKey(int index) {
+  CString key;
+  key.Format("file%d", index);
+  return key;
+}
+
+// Notes the first failure only: that is the one the user is told about.
+void NoteFailure(InstallOutcome* outcome, const CString& path, const char* reason) {
+  if (!outcome->firstFailed.IsEmpty())
+    return;
+  outcome->firstFailed = path;
+  outcome->reason = reason;
+}
+
+// Why the package stopped, when it did not simply end.
+void NoteStop(const CPackFile& pack, const CString& location, InstallOutcome* outcome) {
+  PackStop stop = pack.StopReason();
+  if (stop == PackStop::kEnd)
+    return;
+  CString reason = DescribePackStop(stop);
+  if (stop == PackStop::kIoError)
+    reason += CString(" (") + platform::ErrorText(pack.StopError()).c_str() + ")";
+  CString path = pack.StopName()[0] ? location + "\\" + pack.StopName() : location;
+  NoteFailure(outcome, path, reason);
+}
+
+}  // namespace
+
+InstallOutcome RunInstall(const CString& location, const CString& packPath, IInstallView* view,
+                          IShortcutPhase* shortcuts) {
+  InstallOutcome outcome;
+  CPackFile pack;
+  if (!pack.Open(packPath, true)) {
+    view->ShowMessage("pack file open failed!", "setup", kMbOk);
+    view->End();
+    return outcome;
+  }
+  ViewGate gate(view);
+  pack.SetCopyGate(&gate);
+  CUninstallLog log(location + "\\uninstall.ini");
+  int counter = 0;
+
+  char name[kPackNameSize];
+  view->WaitWhilePaused();
+  bool more = pack.ExtractNext(location, nullptr, name);
+  while (more) {
+    view->WaitWhilePaused();
+    if (view->IsCancelled())
+      break;
+    CString finalPath = location + "\\" + name;
+    CString staged = finalPath + ".zip";
+    view->ShowPath(finalPath);
+    log.Write(EntryKey(counter), finalPath);
+    ++counter;
+    // An existing read-only, hidden or system file of that name must be replaceable.
+    platform::SetNormalAttributes(finalPath);
+    UnzipFault fault;
+    if (!UnzipSingleFile(staged, finalPath, &fault, &gate))
+      NoteFailure(&outcome, finalPath, DescribeUnzipFault(fault));
+    platform::RemoveFile(staged);
+    view->StepProgress();
+    view->WaitWhilePaused();
+    more = pack.ExtractNext(location, nullptr, name);
+  }
+  outcome.entries = counter;
+
+  if (view->IsCancelled()) {
+    // The member read last was staged but will never be unpacked: leave no trace of it.
+    if (more)
+      platform::RemoveFile(location + "\\" + name + ".zip");
+    pack.Close();
+    outcome.kind = InstallOutcome::kCancelled;
+    view->End();
+    return outcome;
+  }
+  NoteStop(pack, location, &outcome);
+  pack.Close();
+  outcome.kind =
+      outcome.firstFailed.IsEmpty() ? InstallOutcome::kCompleted : InstallOutcome::kDamaged;
+
+  bool shortcutsMade = true;
+  if (shortcuts) {
+    view->WaitWhilePaused();
+    shortcutsMade = shortcuts->Run(location, &log, &counter);
+    outcome.entries = counter;
+  }
+  if (outcome.kind == InstallOutcome::kDamaged) {
+    view->ShowMessage(DescribeDamage(outcome), "setup", kMbOk | kMbIconExclamation);
+  } else if (shortcuts) {
+    view->ShowMessage(shortcutsMade ? "Install completed!"
+                                    : "Install completed! There are problems at create shortcut.",
+                      "setup", kMbOk | kMbIconInformation);
+  }
+  view->End();
+  return outcome;
+}
+
+CString DescribeDamage(const InstallOutcome& outcome) {
+  return "Install not completed! There are problems at extract file:\r\n" + outcome.firstFailed +
+         "\r\n(" + outcome.reason + ")";
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Pausing the worker cooperatively. Suspending a thread wherever it is can freeze the installer:
+// a worker stopped while it holds the heap or a stdio lock blocks the user-interface thread's
+// own question box. Here the worker stops only at points of its own choosing (between members,
+// before a log entry, between copy buffers), holding nothing.
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+class CPauseGate {
+ public:
+  void Pause();
+  void Resume();
+  // Blocks while paused.
+  void WaitWhilePaused();
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_resumed;
+  bool m_bPaused = false;
+  // Lets the worker skip the lock on its hot path when nobody asked for a pause.
+  std::atomic<bool> m_bMaybePaused{false};
+};

@@ -1,0 +1,25 @@
+#pragma once
+// The uninstall log: section "files" of uninstall.ini in the installation folder, one
+// "file%d" key per created item and finally "filenum". Each entry reaches the file before Write
+// returns, so a crash leaves a log of everything created so far. It behaves as
+// WritePrivateProfileStringA does (creates the file and the section when missing, replaces an
+// existing key's value in place, otherwise adds the key at the end of the section, leaves all
+// other content untouched, CRLF line ends), but its cost per entry does not grow with the log:
+// that function rewrites the whole file for every key.
+
+#include <cstdio>
+#include <string>
+
+class CUninstallLog {
+ public:
+  explicit CUninstallLog(const char* path);
+  ~CUninstallLog();
+  CUninstallLog(const CUninstallLog&) = delete;
+  CUninstallLog& operator=(const CUninstallLog&) = delete;
+
+  // Sets key to value in section "files". False when the file could not be written.
+  bool Write(const char* key, const char* value);
+
+ private:
+  std::string m_path;
+};

@@ -1,0 +1,245 @@
+#include "install/install_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "install/pause_gate.h"
+#include "package/pack_file.h"
+#include "platform/profile.h"
+#include "tests/unit/pack_fixtures.h"
+#include "tests/unit/test_support.h"
+
+namespace {
+
+// Records what the worker shows, and cancels once a given number of steps have been taken.
+class RecordingView : public IInstallView {
+ public:
+  void ShowPath(const char* path) override { events.push_back(std::string("path ") + path); }
+  void StepProgress() override {
+    ++steps;
+    events.push_back("step");
+  }
+  int ShowMessage(const char* text, const char* caption, unsigned type) override {
+    events.push_back("message " + std::string(caption) + " " + std::to_string(type) + " " + text);
+    return 1;
+  }
+  bool IsCancelled() override { return cancelAfterSteps >= 0 && steps >= cancelAfterSteps; }
+  void WaitWhilePaused() override { ++waits; }
+  void End() override { events.push_back("end"); }
+
+  std::vector<std::string> events;
+  int steps = 0;
+  int waits = 0;
+  int cancelAfterSteps = -1;
+};
+
+class RecordingPhase : public IShortcutPhase {
+ public:
+  bool Run(const CString&, CUninstallLog* log, int* counter) override {
+    counterAtStart = *counter;
+    log->Write("filenum", std::to_string(*counter).c_str());
+    return result;
+  }
+  int counterAtStart = -1;
+  bool result = true;
+};
+
+class InstallWorkerTest : public ::testing::Test {
+ protected:
+  void WritePackage(const std::vector<std::pair<std::string, std::string>>& files,
+                    const std::string& tail = "") {
+    std::string bytes;
+    for (const auto& file : files)
+      bytes += MemberBytes(file.first, file.second);
+    ASSERT_TRUE(WriteWholeFile(m_pak, bytes + tail));
+  }
+
+  InstallOutcome Install(IShortcutPhase* phase = nullptr) {
+    return RunInstall(m_location.c_str(), m_pak.c_str(), &m_view, phase);
+  }
+
+  std::string LogValue(const std::string& key) {
+    char buffer[260];
+    ReadProfileString("files", key.c_str(), "<none>", buffer, sizeof buffer,
+                      (m_location + "\\uninstall.ini").c_str());
+    return buffer;
+  }
+
+  ScratchFolder m_scratch;
+  std::string m_pak = m_scratch.Join("data.pak");
+  std::string m_location = m_scratch.Join("App");
+  RecordingView m_view;
+  const std::vector<std::pair<std::string, std::string>> m_files = {
+      {"app.exe", "MZ program"}, {"doc\\readme.txt", "read me"}, {"doc\\more\\x.dat", "x"}};
+};
+
+TEST_F(InstallWorkerTest, InstallsEveryMemberAndLogsItInOrder) {
+  WritePackage(m_files);
+  InstallOutcome outcome = Install();
+  EXPECT_EQ(outcome.kind, InstallOutcome::kCompleted);
+  EXPECT_EQ(outcome.entries, 3);
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < m_files.size(); ++i) {
+    std::string path = m_location + "\\" + m_files[i].first;
+    EXPECT_EQ(ReadWholeFile(path), m_files[i].second);
+    EXPECT_FALSE(platform::FileExists((path + ".zip").c_str()));
+    EXPECT_EQ(LogValue("file" + std::to_string(i)), path);
+    expected.push_back("path " + path);
+    expected.push_back("step");
+  }
+  // No shortcut phase yet: no completion message, and no count in the log.
+  expected.push_back("end");
+  EXPECT_EQ(m_view.events, expected);
+  EXPECT_EQ(LogValue("filenum"), "<none>");
+}
+
+TEST_F(InstallWorkerTest, MissingPackageIsReportedAndNothingIsLogged) {
+  InstallOutcome outcome = Install();
+  EXPECT_EQ(outcome.kind, InstallOutcome::kOpenFailed);
+  EXPECT_EQ(m_view.events,
+            (std::vector<std::string>{"message setup 0 pack file open failed!", "end"}));
+  EXPECT_FALSE(platform::FileExists((m_location + "\\uninstall.ini").c_str()));
+}
+
+TEST_F(InstallWorkerTest, EmptyPackageGoesStraightToTheShortcutPhase) {
+  WritePackage({});
+  RecordingPhase phase;
+  InstallOutcome outcome = Install(&phase);
+  EXPECT_EQ(outcome.kind, InstallOutcome::kCompleted);
+  EXPECT_EQ(phase.counterAtStart, 0);
+  EXPECT_EQ(m_view.events,
+            (std::vector<std::string>{"message setup 64 Install completed!", "end"}));
+}
+
+TEST_F(InstallWorkerTest, ShortcutPhaseContinuesTheCounterAndDecidesTheMessage) {
+  WritePackage(m_files);
+  RecordingPhase phase;
+  phase.result = false;
+  Install(&phase);
+  EXPECT_EQ(phase.counterAtStart, 3);
+  EXPECT_EQ(LogValue("filenum"), "3");
+  ASSERT_GE(m_view.events.size(), 2u);
+  EXPECT_EQ(m_view.events[m_view.events.size() - 2],
+            "message setup 64 Install completed! There are problems at create shortcut.");
+}
+
+TEST_F(InstallWorkerTest, CancelAtTheTopOfAPassStopsBeforeThatMember) {
+  WritePackage(m_files);
+  RecordingPhase phase;
+  m_view.cancelAfterSteps = 1;
+  InstallOutcome outcome = Install(&phase);
+  EXPECT_EQ(outcome.kind, InstallOutcome::kCancelled);
+  EXPECT_EQ(outcome.entries, 1);
+  EXPECT_EQ(LogValue("file0"), m_location + "\\app.exe");
+  EXPECT_EQ(LogValue("file1"), "<none>");
+  // The second member was read and staged; its staged archive does not stay behind.
+  EXPECT_FALSE(platform::FileExists((m_location + "\\doc\\readme.txt.zip").c_str()));
+  EXPECT_FALSE(platform::FileExists((m_location + "\\doc\\readme.txt").c_str()));
+  EXPECT_EQ(phase.counterAtStart, -1);
+  EXPECT_EQ(m_view.events.back(), "end");
+  EXPECT_EQ(m_view.steps, 1);
+}
+
+TEST_F(InstallWorkerTest, CancelDuringTheLastMemberSkipsTheShortcutPhase) {
+  WritePackage(m_files);
+  RecordingPhase phase;
+  m_view.cancelAfterSteps = 3;
+  InstallOutcome outcome = Install(&phase);
+  EXPECT_EQ(outcome.kind, InstallOutcome::kCancelled);
+  EXPECT_EQ(outcome.entries, 3);
+  EXPECT_EQ(phase.counterAtStart, -1);
+  EXPECT_EQ(LogValue("filenum"), "<none>");
+  for (const std::string& event : m_view.events)
+    EXPECT_EQ(event.find("message"), std::string::npos);
+}
+
+TEST_F(InstallWorkerTest, DamageIsReportedNamingTheFirstFailedFile) {
+  std::string bad = MemberBytes("bad.txt", std::string(3000, 'b'), 0);
+  // A byte of the stored data: only the CRC notices.
+  bad[kPackHeaderSize + ZipDataOffset(bad.substr(kPackHeaderSize)) + 100] ^= 0x01;
+  std::string good = MemberBytes("good.txt", "good");
+  std::string truncated = MemberBytes("cut.txt", std::string(3000, 'c'), 0);
+  ASSERT_TRUE(WriteWholeFile(m_pak, bad + good + truncated.substr(0, 500)));
+  RecordingPhase phase;
+  InstallOutcome outcome = Install(&phase);
+  EXPECT_EQ(outcome.kind, InstallOutcome::kDamaged);
+  EXPECT_EQ(outcome.firstFailed, (m_location + "\\bad.txt").c_str());
+  // The flow goes on as usual: later members, their log entries, the shortcut phase.
+  EXPECT_EQ(ReadWholeFile(m_location + "\\good.txt"), "good");
+  EXPECT_EQ(outcome.entries, 2);
+  EXPECT_EQ(phase.counterAtStart, 2);
+  ASSERT_GE(m_view.events.size(), 2u);
+  const std::string& message = m_view.events[m_view.events.size() - 2];
+  EXPECT_EQ(message.find("message setup 48 Install not completed!"), 0u) << message;
+  EXPECT_NE(message.find(m_location + "\\bad.txt"), std::string::npos);
+  EXPECT_NE(message.find("CRC"), std::string::npos);
+}
+
+TEST_F(InstallWorkerTest, TruncatedOrHostilePackageIsNotACompletedInstall) {
+  const std::string tails[] = {
+      MemberBytes("cut.txt", std::string(3000, 'c'), 0).substr(0, 400),
+      RawHeader("..\\..\\evil.dll", 4) + "PK\x03\x04",
+      RawHeader("x", 0).substr(0, 100),
+  };
+  for (const std::string& tail : tails) {
+    m_view = RecordingView();
+    WritePackage({{"a.txt", "a"}}, tail);
+    InstallOutcome outcome = Install();
+    EXPECT_EQ(outcome.kind, InstallOutcome::kDamaged);
+    EXPECT_EQ(outcome.entries, 1);
+    EXPECT_FALSE(platform::FileExists(m_scratch.Join("evil.dll").c_str()));
+    ASSERT_GE(m_view.events.size(), 2u);
+    EXPECT_EQ(m_view.events[m_view.events.size() - 2].find("message setup 48"), 0u);
+  }
+}
+
+TEST_F(InstallWorkerTest, ReadOnlyFileIsReplacedAndTemplateContentKept) {
+  WritePackage(m_files);
+  ASSERT_TRUE(platform::CreateFolder(m_location.c_str()));
+  std::string existing = m_location + "\\app.exe";
+  ASSERT_TRUE(WriteWholeFile(existing, "old version"));
+  ASSERT_TRUE(platform::SetReadOnly(existing.c_str()));
+  std::string log = m_location + "\\uninstall.ini";
+  ASSERT_TRUE(WriteWholeFile(log, "[product]\r\nname=App\r\n[files]\r\n[other]\r\nkeep=1\r\n"));
+  EXPECT_EQ(Install().kind, InstallOutcome::kCompleted);
+  EXPECT_EQ(ReadWholeFile(existing), "MZ program");
+  char buffer[260];
+  ReadProfileString("other", "keep", "", buffer, sizeof buffer, log.c_str());
+  EXPECT_STREQ(buffer, "1");
+  ReadProfileString("product", "name", "", buffer, sizeof buffer, log.c_str());
+  EXPECT_STREQ(buffer, "App");
+  EXPECT_EQ(LogValue("file2"), m_location + "\\doc\\more\\x.dat");
+}
+
+TEST_F(InstallWorkerTest, LocationWithTrailingBackslashIsUsedUnchanged) {
+  WritePackage({{"a.txt", "a"}});
+  m_location += "\\";
+  EXPECT_EQ(Install().kind, InstallOutcome::kCompleted);
+  EXPECT_EQ(LogValue("file0"), m_location + "\\a.txt");
+  EXPECT_EQ(ReadWholeFile(m_location + "a.txt"), "a");
+}
+
+// A paused worker takes no step until it is resumed, and then goes on where it stopped.
+TEST(PauseGateTest, WorkerWaitsWhilePausedAndResumes) {
+  CPauseGate gate;
+  std::atomic<int> passes{0};
+  gate.Pause();
+  std::thread worker([&] {
+    for (int i = 0; i < 3; ++i) {
+      gate.WaitWhilePaused();
+      ++passes;
+    }
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(passes.load(), 0);
+  gate.Resume();
+  worker.join();
+  EXPECT_EQ(passes.load(), 3);
+}
+
+}  // namespace
