@@ -1,0 +1,77 @@
+// Runs the installer's unpacking loop over arbitrary bytes as data.pak. Beyond the sanitizers'
+// memory checks it traps when a member lands outside the destination folder: names are
+// untrusted, and staying inside the chosen folder is the promise the reader must keep.
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "package/member_name.h"
+#include "package/pack_file.h"
+#include "package/unzip_single.h"
+#include "platform/fs.h"
+#include "tests/fuzz/fuzz_support.h"
+
+namespace {
+
+// Enough for folders, repeated names and a damaged member after good ones; few enough that an
+// input stays well under a millisecond.
+constexpr int kMaxMembers = 16;
+
+// The host's resolved form of an existing path ("" when missing). Listing the scratch folder
+// only sees an escape of one level; resolving the staged file catches any depth.
+std::string Resolved(const std::string& path) {
+  char resolved[PATH_MAX];
+  return realpath(platform::HostPath(path.c_str()).c_str(), resolved) ? resolved : "";
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& scratch = fuzz::Scratch();
+  const std::string pak = scratch + "\\data.pak";
+  const std::string dest = scratch + "\\dest";
+  fuzz::Check(fuzz::WriteFile(pak, data, size), "cannot write data.pak");
+  fuzz::Check(platform::CreateFolder(dest.c_str()), "cannot create the destination folder");
+  const std::string insideDest = Resolved(dest) + "/";
+
+  CPackFile pack(pak.c_str(), true);
+  // Exactly the size the reader promises to fill, so ASan sees any write past it.
+  char name[kPackNameSize];
+  for (int member = 0; member < kMaxMembers; ++member) {
+    if (!pack.ExtractNext(dest.c_str(), nullptr, name)) {
+      fuzz::Check(pack.StopReason() != PackStop::kNone, "stopped without a reason");
+      fuzz::Check(strnlen(pack.StopName(), kPackNameSize) < kPackNameSize,
+                  "stop name is not terminated");
+      break;
+    }
+    size_t length = strnlen(name, kPackNameSize);
+    fuzz::Check(length < kPackNameSize, "member name is not terminated");
+    fuzz::Check(CheckMemberName(name, length) == NameCheck::kOk,
+                "extracted a member whose name the name check refuses");
+    // The installer's own steps for a member.
+    const std::string target = dest + "\\" + name;
+    const std::string staged = target + ".zip";
+    fuzz::Check(platform::FileExists(staged.c_str()), "no staged archive after a member");
+    fuzz::Check(StartsWith(Resolved(staged), insideDest), "staged archive outside destination");
+    UnzipSingleFile(staged.c_str(), target.c_str());
+    platform::RemoveFile(staged.c_str());
+  }
+  pack.Close();
+
+  std::vector<platform::FolderEntry> entries;
+  fuzz::Check(platform::ListFolder(scratch.c_str(), &entries), "cannot list the scratch folder");
+  for (const platform::FolderEntry& entry : entries) {
+    fuzz::Check(entry.name == "data.pak" || entry.name == "dest",
+                "a file was created outside the destination folder");
+  }
+  // Left behind, one input's files would change what the next input finds.
+  fuzz::Check(platform::RemoveTree(dest.c_str()), "cannot remove the destination folder");
+  return 0;
+}
