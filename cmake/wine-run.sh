@@ -36,6 +36,12 @@ if [ ! -e "$prefix/.ready" ]; then
     # A crash must end the process with its exception code, not wait on a dialog.
     "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1
+    # Windows inside one virtual desktop: no window manager to wait for, whole windows in
+    # screenshots.
+    "$loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f \
+      >/dev/null 2>&1
+    "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ \
+      /d 1024x768 /f >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
     touch "$prefix/.ready"
   fi

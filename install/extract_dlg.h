@@ -1,0 +1,51 @@
+#pragma once
+// CExtractDlg: the progress dialog. It prepares the installation folder and the log, starts the
+// worker, shows what the worker reports, asks before cancelling, and closes when the worker
+// posts its quit request. It never closes on the user's request.
+
+#include <atomic>
+
+#include "install/install_view.h"
+#include "install/pause_gate.h"
+#include "platform/cstring.h"
+#include "ui/controls.h"
+#include "ui/dialog.h"
+#include "ui/thread.h"
+
+class CExtractDlg : public CDialog, public IInstallView {
+ public:
+  explicit CExtractDlg(CWnd* parent = nullptr);
+  ~CExtractDlg() override;
+
+  // Stores the installation folder and runs the dialog modally.
+  INT_PTR Run(const char* location);
+
+  CWinThread* m_pThread = nullptr;
+  std::atomic<bool> m_bCancel{false};
+  CString m_strLocation;
+  CProgressCtrl m_progress;
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+  void OnCancel() override;
+
+  // What the worker uses, on the worker's thread.
+  void ShowPath(const char* path) override;
+  void StepProgress() override;
+  int ShowMessage(const char* text, const char* caption, unsigned type) override;
+  bool IsCancelled() override;
+  void WaitWhilePaused() override;
+  void End() override;
+
+ private:
+  friend UINT InstallThreadProc(LPVOID param);
+  CPauseGate m_pause;
+  // Set once the worker has ended the dialog: a late cancel then asks nothing.
+  std::atomic<bool> m_bEnded{false};
+
+  DECLARE_MESSAGE_MAP()
+};
+
+// The worker thread: installs the package into the dialog's m_strLocation.
+UINT InstallThreadProc(LPVOID param);

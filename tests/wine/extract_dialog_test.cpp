@@ -1,0 +1,171 @@
+// The progress dialog and its worker for real, under the window system: a host program runs the
+// dialog from a distribution folder, and these tests watch and answer it as a user would.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/profile.h"
+#include "res/resource.h"
+#include "tests/unit/pack_fixtures.h"
+#include "tests/unit/test_support.h"
+#include "tests/wine/ui_driver.h"
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 30000;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+std::string ProgramFolder() {
+  std::string path = platform::ModuleFileName();
+  return path.substr(0, path.rfind('\\') + 1);
+}
+
+class ExtractDialogTest : public ::testing::Test {
+ protected:
+  // A distribution folder: the host program, data.pak with files of the given size, setup.ini.
+  void MakeDistribution(int files, size_t fileSize, bool withPackage = true) {
+    ASSERT_TRUE(platform::CreateFolder(m_dist.c_str()));
+    ASSERT_TRUE(platform::CopyFileReplacing((ProgramFolder() + "extract_host.exe").c_str(),
+                                            m_host.c_str()));
+    std::string package;
+    for (int i = 0; i < files; ++i) {
+      std::string name = "sub\\file" + std::to_string(i) + ".bin";
+      m_names.push_back(name);
+      package += MemberBytes(name, std::string(fileSize, static_cast<char>('a' + i % 26)), 0);
+    }
+    if (withPackage) {
+      ASSERT_TRUE(WriteWholeFile(m_dist + "\\data.pak", package));
+    }
+    ASSERT_TRUE(WriteWholeFile(m_dist + "\\setup.ini",
+                               "[main]\r\ntotalfiles=" + std::to_string(files) + "\r\n"));
+    ASSERT_TRUE(WriteWholeFile(m_dist + "\\uninstall.ini", "[product]\r\nname=Test\r\n"));
+  }
+
+  HWND StartDialog() {
+    EXPECT_TRUE(m_process.Start(m_host, m_location));
+    HWND dialog = WaitForDialog(m_process.Id(), "Extracting files...", kTimeoutMs);
+    EXPECT_NE(dialog, nullptr);
+    return dialog;
+  }
+
+  std::string LogValue(const std::string& key) {
+    char buffer[300];
+    ReadProfileString("files", key.c_str(), "<none>", buffer, sizeof buffer,
+                      (m_location + "\\uninstall.ini").c_str());
+    return buffer;
+  }
+
+  ScratchFolder m_scratch;
+  std::string m_dist = m_scratch.Join("dist");
+  std::string m_host = m_dist + "\\setup-host.exe";
+  std::string m_location = m_scratch.Join("Program Folder");
+  std::vector<std::string> m_names;
+  CDrivenProcess m_process;
+};
+
+TEST_F(ExtractDialogTest, InstallsThePackageAndCloses) {
+  MakeDistribution(20, 1000);
+  HWND dialog = StartDialog();
+  ASSERT_NE(dialog, nullptr);
+  DWORD code = 1;
+  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs, &code));
+  EXPECT_EQ(code, 0u);
+  for (size_t i = 0; i < m_names.size(); ++i) {
+    std::string path = m_location + "\\" + m_names[i];
+    EXPECT_EQ(ReadWholeFile(path).size(), 1000u) << path;
+    EXPECT_EQ(LogValue("file" + std::to_string(i)), path);
+  }
+  // The template was copied in first, and its content stays.
+  char name[64];
+  ReadProfileString("product", "name", "", name, sizeof name,
+                    (m_location + "\\uninstall.ini").c_str());
+  EXPECT_STREQ(name, "Test");
+}
+
+TEST_F(ExtractDialogTest, CancelAnsweredNoGoesOnAndYesStops) {
+  MakeDistribution(400, 256 * 1024);
+  HWND dialog = StartDialog();
+  ASSERT_NE(dialog, nullptr);
+  while (ProgressPosition(dialog, IDC_PROGRESS) < 2)
+    Sleep(10);
+
+  ASSERT_TRUE(ClickButton(dialog, IDCANCEL));
+  HWND question = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
+  ASSERT_NE(question, nullptr);
+  EXPECT_EQ(WindowText(question), "setup");
+  EXPECT_EQ(MessageBoxText(question), "Cancel setup?");
+  // While the question is open the worker stands still.
+  int before = ProgressPosition(dialog, IDC_PROGRESS);
+  std::string shown = ItemText(dialog, IDC_DEST_FILE);
+  Sleep(500);
+  EXPECT_EQ(ProgressPosition(dialog, IDC_PROGRESS), before);
+  EXPECT_EQ(ItemText(dialog, IDC_DEST_FILE), shown);
+  EXPECT_EQ(shown.find(m_location + "\\sub\\file"), 0u) << shown;
+  ASSERT_TRUE(ClickButton(question, kIdNo));
+  ASSERT_TRUE(WaitForWindowGone(question, kTimeoutMs));
+  DWORD start = GetTickCount();
+  while (ProgressPosition(dialog, IDC_PROGRESS) <= before && GetTickCount() - start < kTimeoutMs)
+    Sleep(10);
+  EXPECT_GT(ProgressPosition(dialog, IDC_PROGRESS), before);
+
+  ASSERT_TRUE(ClickButton(dialog, IDCANCEL));
+  question = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
+  ASSERT_NE(question, nullptr);
+  ASSERT_TRUE(ClickButton(question, kIdYes));
+  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+
+  // Everything logged was installed, nothing after it, and no staged archive stays behind.
+  int logged = 0;
+  while (LogValue("file" + std::to_string(logged)) != "<none>")
+    ++logged;
+  EXPECT_GT(logged, 0);
+  EXPECT_LT(logged, 400);
+  EXPECT_EQ(LogValue("filenum"), "<none>");
+  for (int i = 0; i < 400; ++i) {
+    std::string path = m_location + "\\" + m_names[i];
+    EXPECT_EQ(platform::FileExists(path.c_str()), i < logged) << path;
+    EXPECT_FALSE(platform::FileExists((path + ".zip").c_str())) << path;
+  }
+}
+
+TEST_F(ExtractDialogTest, MissingPackageIsReported) {
+  MakeDistribution(0, 0, false);
+  HWND dialog = StartDialog();
+  ASSERT_NE(dialog, nullptr);
+  HWND box = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(WindowText(box), "setup");
+  EXPECT_EQ(MessageBoxText(box), "pack file open failed!");
+  ASSERT_TRUE(ClickButton(box, IDOK));
+  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+  // The folder and the template copy were made before the worker started.
+  EXPECT_TRUE(platform::FileExists((m_location + "\\uninstall.ini").c_str()));
+  EXPECT_EQ(LogValue("file0"), "<none>");
+}
+
+// Wine's virtual desktop goes away when its last window does, and a program starting just then
+// fails to make its windows. A hidden window of ours keeps the desktop up between tests.
+class KeepDesktop : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    m_window = CreateWindowA("STATIC", "keep desktop", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                             nullptr, nullptr);
+  }
+  void TearDown() override {
+    if (m_window)
+      DestroyWindow(m_window);
+  }
+
+ private:
+  HWND m_window = nullptr;
+};
+
+const ::testing::Environment* const g_keepDesktop =
+    ::testing::AddGlobalTestEnvironment(new KeepDesktop);
+
+}  // namespace

@@ -1,0 +1,128 @@
+#include "tests/wine/ui_driver.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr UINT kReadTimeoutMs = 2000;
+constexpr DWORD kPollMs = 20;
+
+struct Search {
+  DWORD processId;
+  const char* caption;
+  HWND except;
+  HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+  Search* search = reinterpret_cast<Search*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || window == search->except || !IsWindowVisible(window))
+    return TRUE;
+  char className[64] = "";
+  GetClassNameA(window, className, sizeof className);
+  if (strcmp(className, "#32770") != 0)
+    return TRUE;
+  if (search->caption && WindowText(window) != search->caption)
+    return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+HWND Poll(Search search, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    search.found = nullptr;
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+    if (search.found || GetTickCount() - start > timeoutMs)
+      return search.found;
+    Sleep(kPollMs);
+  }
+}
+
+}  // namespace
+
+CDrivenProcess::~CDrivenProcess() {
+  if (m_hJob) {
+    TerminateJobObject(m_hJob, 1);
+    CloseHandle(m_hJob);
+  }
+  if (m_info.hProcess)
+    CloseHandle(m_info.hProcess);
+  if (m_info.hThread)
+    CloseHandle(m_info.hThread);
+}
+
+bool CDrivenProcess::Start(const std::string& exe, const std::string& arguments) {
+  m_hJob = CreateJobObjectA(nullptr, nullptr);
+  std::string commandLine = "\"" + exe + "\" " + arguments;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                      nullptr, nullptr, &startup, &m_info))
+    return false;
+  if (m_hJob)
+    AssignProcessToJobObject(m_hJob, m_info.hProcess);
+  ResumeThread(m_info.hThread);
+  return true;
+}
+
+bool CDrivenProcess::WaitForExit(DWORD timeoutMs, DWORD* code) {
+  if (WaitForSingleObject(m_info.hProcess, timeoutMs) != WAIT_OBJECT_0)
+    return false;
+  if (code)
+    GetExitCodeProcess(m_info.hProcess, code);
+  return true;
+}
+
+HWND WaitForDialog(DWORD processId, const char* caption, DWORD timeoutMs) {
+  return Poll(Search{processId, caption, nullptr, nullptr}, timeoutMs);
+}
+
+HWND WaitForMessageBox(DWORD processId, HWND except, DWORD timeoutMs) {
+  return Poll(Search{processId, nullptr, except, nullptr}, timeoutMs);
+}
+
+std::string WindowText(HWND window) {
+  char buffer[1024] = "";
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                           SMTO_ABORTIFHUNG, kReadTimeoutMs, &copied))
+    return std::string();
+  return std::string(buffer, copied);
+}
+
+std::string ItemText(HWND dialog, int id) {
+  HWND item = GetDlgItem(dialog, id);
+  return item ? WindowText(item) : std::string();
+}
+
+std::string MessageBoxText(HWND box) {
+  // The message is the static control with id 0xFFFF.
+  return ItemText(box, 0xFFFF);
+}
+
+int ProgressPosition(HWND dialog, int id) {
+  DWORD_PTR position = 0;
+  HWND bar = GetDlgItem(dialog, id);
+  if (!bar ||
+      !SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kReadTimeoutMs, &position))
+    return -1;
+  return static_cast<int>(position);
+}
+
+bool ClickButton(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  return button && PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (IsWindow(window) && IsWindowVisible(window)) {
+    if (GetTickCount() - start > timeoutMs)
+      return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// Drives our programs' windows from another process, as a user would: finds them, reads their
+// texts and the progress bar, presses buttons and answers message boxes. Every wait has a
+// timeout and every read uses SendMessageTimeout, so a hung program cannot hang a test.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A program started for a test, killed with everything it started when the object goes away.
+class CDrivenProcess {
+ public:
+  CDrivenProcess() = default;
+  ~CDrivenProcess();
+  CDrivenProcess(const CDrivenProcess&) = delete;
+  CDrivenProcess& operator=(const CDrivenProcess&) = delete;
+
+  bool Start(const std::string& exe, const std::string& arguments);
+  // True when it ended within the timeout; its exit code in *code.
+  bool WaitForExit(DWORD timeoutMs, DWORD* code = nullptr);
+  DWORD Id() const { return m_info.dwProcessId; }
+
+ private:
+  PROCESS_INFORMATION m_info = {};
+  HANDLE m_hJob = nullptr;
+};
+
+// A visible top-level dialog of the process whose caption is given; null after the timeout.
+HWND WaitForDialog(DWORD processId, const char* caption, DWORD timeoutMs);
+// A visible message box of the process (a dialog that is not `except`) holding text, or any
+// text when text is null; null after the timeout.
+HWND WaitForMessageBox(DWORD processId, HWND except, DWORD timeoutMs);
+
+std::string WindowText(HWND window);
+std::string ItemText(HWND dialog, int id);
+// The text of a message box.
+std::string MessageBoxText(HWND box);
+int ProgressPosition(HWND dialog, int id);
+// Clicks button id of dialog, as a user's click would.
+bool ClickButton(HWND dialog, int id);
+// Waits until the window is gone.
+bool WaitForWindowGone(HWND window, DWORD timeoutMs);
