@@ -94,7 +94,8 @@ TEST_F(ExtractDialogTest, CancelAnsweredNoGoesOnAndYesStops) {
   while (ProgressPosition(dialog, IDC_PROGRESS) < 2)
     Sleep(10);
 
-  ASSERT_TRUE(ClickButton(dialog, IDCANCEL));
+  // The close box asks the same question as the Cancel button.
+  ASSERT_TRUE(PostMessageA(dialog, WM_CLOSE, 0, 0));
   HWND question = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
   ASSERT_NE(question, nullptr);
   EXPECT_EQ(WindowText(question), "setup");
@@ -167,5 +168,22 @@ class KeepDesktop : public ::testing::Environment {
 
 const ::testing::Environment* const g_keepDesktop =
     ::testing::AddGlobalTestEnvironment(new KeepDesktop);
+
+TEST_F(ExtractDialogTest, DamagedPackageIsNotReportedAsCompleted) {
+  MakeDistribution(0, 0, false);
+  std::string package = MemberBytes("ok.txt", "fine") +
+                        MemberBytes("cut.bin", std::string(5000, 'c'), 0).substr(0, 300);
+  ASSERT_TRUE(WriteWholeFile(m_dist + "\\data.pak", package));
+  HWND dialog = StartDialog();
+  ASSERT_NE(dialog, nullptr);
+  HWND box = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  std::string text = MessageBoxText(box);
+  EXPECT_EQ(text.find("Install not completed!"), 0u) << text;
+  EXPECT_NE(text.find(m_location + "\\cut.bin"), std::string::npos) << text;
+  ASSERT_TRUE(ClickButton(box, IDOK));
+  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+  EXPECT_EQ(ReadWholeFile(m_location + "\\ok.txt"), "fine");
+}
 
 }  // namespace
