@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/profile.h"
+
 class CUninstallLog {
  public:
   explicit CUninstallLog(const char* path);
@@ -21,5 +23,15 @@ class CUninstallLog {
   bool Write(const char* key, const char* value);
 
  private:
+  bool Open();
+  void Close();
+  bool Apply(const ProfileEdit& edit);
+  bool Rewrite();
+
   std::string m_path;
+  // Open from the first write on while the file is as we left it; closed again when anything
+  // goes wrong, so the next write starts afresh from the file on disk.
+  FILE* m_file = nullptr;
+  std::string m_bytes;  // the file's whole content, as we wrote it
+  CProfileSection m_layout;
 };

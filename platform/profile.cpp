@@ -52,7 +52,7 @@ Units ToUnits(const char* text) {
 
 // ---- Decoding the file ----
 
-enum class Encoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be };
+using Encoding = ProfileEncoding;
 
 struct Text {
   Encoding encoding = Encoding::kAnsi;
@@ -448,53 +448,24 @@ bool ReadForUpdate(const char* path, std::string* bytes) {
   return ReadAll(path, "r+b", bytes);
 }
 
+bool HasBreak(const Units& text) {
+  return std::any_of(text.begin(), text.end(), IsBreak);
+}
+
 // Refuses what would not read back as written: a line break starts a new line, '=' ends a key
 // early, and a key line starting with '[' can read as a section header.
-bool CanWrite(const Units& section, const Units& key, const char* value) {
-  auto hasBreak = [](const Units& text) { return std::any_of(text.begin(), text.end(), IsBreak); };
-  return !hasBreak(section) && !hasBreak(key) && !strpbrk(value, "\r\n") && !key.empty() &&
+bool CanWrite(const Units& key, const char* value) {
+  return !HasBreak(key) && !strpbrk(value, "\r\n") && !key.empty() &&
          key.find(u'=') == Units::npos && key[0] != '[';
 }
 
-struct Edit {
-  size_t begin = 0;  // units [begin, end) of the text become `units`
-  size_t end = 0;
-  Units units;
-};
-
 const Units kCrLf = u"\r\n";
 
-// After the section's last non-blank line (or its header), keeping that line's break.
-Edit InsertInSection(const Text& text, const std::vector<Entry>& entries, const Section& section,
-                     const Units& line) {
-  size_t anchor = section.last > section.first ? section.last - 1 : section.header;
-  if (anchor == kNone)
-    return Edit{0, 0, line + kCrLf};
-  size_t pos = entries[anchor].end;
-  const Units& units = text.units;
-  if (pos == units.size())
-    return Edit{pos, pos, kCrLf + line + kCrLf};
-  pos += units[pos] == '\r' && pos + 1 < units.size() && units[pos + 1] == '\n' ? 2 : 1;
-  return Edit{pos, pos, line + kCrLf};
-}
-
-Edit AppendSection(const Text& text, const Units& section, const Units& line) {
-  size_t end = text.units.size();
-  Units units = end > 0 && !IsBreak(text.units[end - 1]) ? kCrLf : Units();
-  units += u"[" + section + u"]" + kCrLf + line + kCrLf;
-  return Edit{end, end, units};
-}
-
-Edit PlanEdit(const Text& text, const Units& section, const Units& key, const Units& value) {
-  std::vector<Entry> entries = ParseEntries(text.units);
-  Units line = key + u"=" + value;
-  Section found;
-  if (!FindSection(entries, section, &found))
-    return AppendSection(text, section, line);
-  size_t index = FindKey(entries, found, key);
-  if (index == kNone)
-    return InsertInSection(text, entries, found, line);
-  return Edit{entries[index].begin, entries[index].end, line};
+Units Folded(const Units& name) {
+  Units folded = name;
+  for (char16_t& c : folded)
+    c = FoldAscii(c);
+  return folded;
 }
 
 void AppendUtf8(char16_t unit, std::string* bytes) {
@@ -535,20 +506,6 @@ std::string Encode(const Units& units, Encoding encoding) {
   return bytes;
 }
 
-// Written beside the target and renamed over it, so a failure leaves the old file whole.
-bool ReplaceFile(const char* path, const std::string& bytes) {
-  std::string temp = std::string(path) + ".tmp";
-  FILE* file = platform::OpenFile(temp.c_str(), "wb");
-  if (!file)
-    return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = fclose(file) == 0 && ok;
-  ok = ok && platform::RenameReplacing(temp.c_str(), path);
-  if (!ok)
-    platform::RemoveFile(temp.c_str());
-  return ok;
-}
-
 }  // namespace
 
 uint32_t ReadProfileString(const char* section, const char* key, const char* def, char* buffer,
@@ -570,23 +527,112 @@ int ReadProfileInt(const char* section, const char* key, int def, const char* pa
   return static_cast<int>(ParseInteger(value));
 }
 
-bool WriteProfileString(const char* section, const char* key, const char* value, const char* path) {
-  if (!section || !key || !value || !path)
-    return false;
-  Units sectionName = Trimmed(ToUnits(section));
-  Units keyName = Trimmed(ToUnits(key));
-  if (!CanWrite(sectionName, keyName, value))
-    return false;
-  std::string bytes;
-  if (!ReadForUpdate(path, &bytes))
+bool CProfileSection::Parse(const std::string& bytes, const char* section) {
+  if (!section)
     return false;
   Text text = Decode(bytes);
+  Units name = Trimmed(ToUnits(section));
   // An odd last byte in a UTF-16 file would shift every unit written after it.
   bool utf16 = text.encoding == Encoding::kUtf16Le || text.encoding == Encoding::kUtf16Be;
-  if (utf16 && bytes.size() % 2 != 0)
+  if (HasBreak(name) || (utf16 && bytes.size() % 2 != 0))
     return false;
-  Edit edit = PlanEdit(text, sectionName, keyName, ToUnits(value));
-  std::string updated = bytes.substr(0, text.offsets[edit.begin]) +
-                        Encode(edit.units, text.encoding) + bytes.substr(text.offsets[edit.end]);
-  return ReplaceFile(path, updated);
+  m_encoding = text.encoding;
+  m_keys.clear();
+  m_lead.clear();
+  const Units& units = text.units;
+  std::vector<Entry> entries = ParseEntries(units);
+  Section found;
+  if (!FindSection(entries, name, &found)) {
+    // A new section goes at the end, on a line of its own.
+    if (!units.empty() && !IsBreak(units.back()))
+      m_lead = kCrLf;
+    m_lead += u"[" + name + u"]" + kCrLf;
+    m_insertAt = bytes.size();
+    return true;
+  }
+  // Only the first line of a name counts, as only it is ever read.
+  for (size_t i = found.first; i < found.last; ++i) {
+    const Entry& entry = entries[i];
+    m_keys.emplace(Folded(entry.name), Line{text.offsets[entry.begin], text.offsets[entry.end]});
+  }
+  // New keys go after the section's last non-blank line (or its header), keeping that line's
+  // break; blank lines after it stay between the section and the next.
+  size_t anchor = found.last > found.first ? found.last - 1 : found.header;
+  if (anchor == kNone) {
+    m_insertAt = text.offsets[0];
+    return true;
+  }
+  size_t pos = entries[anchor].end;
+  if (pos == units.size()) {
+    m_lead = kCrLf;
+  } else {
+    pos += units[pos] == '\r' && pos + 1 < units.size() && units[pos + 1] == '\n' ? 2 : 1;
+  }
+  m_insertAt = text.offsets[pos];
+  return true;
+}
+
+bool CProfileSection::SetKey(const char* key, const char* value, ProfileEdit* edit) {
+  if (!key || !value)
+    return false;
+  Units name = Trimmed(ToUnits(key));
+  if (!CanWrite(name, value))
+    return false;
+  std::string line = Encode(name + u"=" + ToUnits(value), m_encoding);
+  Units folded = Folded(name);
+  auto found = m_keys.find(folded);
+  if (found != m_keys.end()) {
+    Line& old = found->second;
+    *edit = ProfileEdit{old.begin, old.end, line};
+    MoveFrom(old.end, old.end - old.begin, line.size());
+    old.end = old.begin + line.size();
+    return true;
+  }
+  std::string lead = Encode(m_lead, m_encoding);
+  size_t begin = m_insertAt + lead.size();
+  m_keys.emplace(folded, Line{begin, begin + line.size()});
+  *edit = ProfileEdit{m_insertAt, m_insertAt, lead + line + Encode(kCrLf, m_encoding)};
+  m_insertAt += edit->bytes.size();
+  m_lead.clear();
+  return true;
+}
+
+// Visits every key, but only when a replaced line changes length, which the uninstall log's
+// usual writes (new keys, same paths again) never do.
+void CProfileSection::MoveFrom(size_t from, size_t removed, size_t added) {
+  if (removed == added)
+    return;
+  for (auto& key : m_keys) {
+    if (key.second.begin >= from) {
+      key.second.begin = key.second.begin - removed + added;
+      key.second.end = key.second.end - removed + added;
+    }
+  }
+  if (m_insertAt >= from)
+    m_insertAt = m_insertAt - removed + added;
+}
+
+bool ReplaceWholeFile(const char* path, const std::string& bytes) {
+  std::string temp = std::string(path) + ".tmp";
+  FILE* file = platform::OpenFile(temp.c_str(), "wb");
+  if (!file)
+    return false;
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  ok = fclose(file) == 0 && ok;
+  ok = ok && platform::RenameReplacing(temp.c_str(), path);
+  if (!ok)
+    platform::RemoveFile(temp.c_str());
+  return ok;
+}
+
+bool WriteProfileString(const char* section, const char* key, const char* value, const char* path) {
+  std::string bytes;
+  CProfileSection layout;
+  ProfileEdit edit;
+  if (!section || !key || !value || !path || !ReadForUpdate(path, &bytes) ||
+      !layout.Parse(bytes, section) || !layout.SetKey(key, value, &edit)) {
+    return false;
+  }
+  bytes.replace(edit.begin, edit.end - edit.begin, edit.bytes);
+  return ReplaceWholeFile(path, bytes);
 }

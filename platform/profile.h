@@ -3,7 +3,10 @@
 // that both builds read setup.ini exactly as GetPrivateProfileStringA / GetPrivateProfileIntA
 // would, and the native build needs no Windows API.
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 // Like GetPrivateProfileStringA: copies the value of key in section (or def when the file, the
 // section or the key is missing) into buffer, cut to size - 1 bytes and NUL-terminated.
@@ -24,3 +27,46 @@ int ReadProfileInt(const char* section, const char* key, int def, const char* pa
 // false on any failure, and refuses null arguments and what would not read back as written:
 // line breaks anywhere, and a key that is empty or holds '=' or starts with '['.
 bool WriteProfileString(const char* section, const char* key, const char* value, const char* path);
+
+// ---- For a writer that edits one open file many times (the uninstall log) ----
+
+// WriteProfileString parses the whole file for every key. CProfileSection parses it once and
+// keeps one section's layout up to date edit by edit, so each later edit is planned without
+// looking at the file again. WriteProfileString is built on it, so both make the same bytes.
+
+enum class ProfileEncoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be };
+
+// Bytes [begin, end) of the file become `bytes`.
+struct ProfileEdit {
+  size_t begin = 0;
+  size_t end = 0;
+  std::string bytes;
+};
+
+class CProfileSection {
+ public:
+  // Reads where section's keys lie in a whole file's bytes. False for a file or a name that
+  // WriteProfileString refuses to write.
+  bool Parse(const std::string& bytes, const char* section);
+
+  // The edit WriteProfileString would make to set key to value, for the file as it is after
+  // every edit planned so far; the layout then takes that edit as made. False, with the layout
+  // unchanged, for a key or value WriteProfileString refuses.
+  bool SetKey(const char* key, const char* value, ProfileEdit* edit);
+
+ private:
+  struct Line {
+    size_t begin;  // the key's whole line, without its line break
+    size_t end;
+  };
+  // Lines from `from` on move when a line before them changes length.
+  void MoveFrom(size_t from, size_t removed, size_t added);
+
+  ProfileEncoding m_encoding = ProfileEncoding::kAnsi;
+  std::unordered_map<std::u16string, Line> m_keys;  // by name folded to upper case
+  size_t m_insertAt = 0;                            // where a new key's line goes
+  std::u16string m_lead;  // what must come first: a line break and/or the section's header
+};
+
+// Writes bytes beside path and renames them over it, so a failure leaves the old file whole.
+bool ReplaceWholeFile(const char* path, const std::string& bytes);
