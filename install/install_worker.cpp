@@ -73,6 +73,8 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
     CString finalPath = location + "\\" + name;
     CString staged = finalPath + ".zip";
     view->ShowPath(finalPath);
+    // A question may have opened since the top of the pass: no log entry while it is open.
+    view->WaitWhilePaused();
     log.Write(EntryKey(counter), finalPath);
     ++counter;
     // An existing read-only, hidden or system file of that name must be replaceable.
