@@ -77,6 +77,27 @@ bool CPackFile::Stop(PackStop reason, platform::ErrorCode error) {
   return false;
 }
 
+FILE* CPackFile::OpenStaged(const char* staged) {
+  // Members come folder by folder: when this one's folder is the one the last walk made, the
+  // walk would only meet existing folders. Should the open fail anyway (a folder removed
+  // meanwhile), the full walk runs after all.
+  size_t folderLength = strrchr(staged, '\\') - staged + 1;
+  bool sameFolder =
+      folderLength == strlen(m_szLastFolder) && memcmp(staged, m_szLastFolder, folderLength) == 0;
+  FILE* out = sameFolder ? platform::OpenFile(staged, "wb") : nullptr;
+  if (!out) {
+    CreateFoldersOnPath(staged);
+    out = platform::OpenFile(staged, "wb");
+  }
+  if (out) {
+    memcpy(m_szLastFolder, staged, folderLength);
+    m_szLastFolder[folderLength] = '\0';
+  } else {
+    m_szLastFolder[0] = '\0';
+  }
+  return out;
+}
+
 bool CPackFile::ExtractNext(const char* destFolder, FILE* stream, char* nameOut) {
   m_szStopName[0] = '\0';
   if (!destFolder)
@@ -111,9 +132,7 @@ bool CPackFile::ExtractNext(const char* destFolder, FILE* stream, char* nameOut)
   char staged[kMaxPathChars + 2];
   if (!BuildStagedPath(destFolder, name, staged))
     return Stop(PackStop::kPathTooLong);
-  CreateFoldersOnPath(staged);
-
-  FILE* out = platform::OpenFile(staged, "wb");
+  FILE* out = OpenStaged(staged);
   if (!out)
     return Stop(PackStop::kIoError, platform::LastError());
 

@@ -57,6 +57,8 @@ class CPackFile {
 
  private:
   bool Stop(PackStop reason, platform::ErrorCode error = 0);
+  // Creates the staged file, and the folders on its way when they may be missing.
+  FILE* OpenStaged(const char* staged);
 
   FILE* m_pFile = nullptr;
   ICopyGate* m_pGate = nullptr;
@@ -64,6 +66,8 @@ class CPackFile {
   PackStop m_stop = PackStop::kNone;
   platform::ErrorCode m_dwStopError = 0;
   char m_szStopName[kPackNameSize] = {};
+  // The folder (with its final backslash) that the last staged file went into.
+  char m_szLastFolder[kMaxPathChars + 2] = {};
 };
 
 // A short English phrase for a stop reason: "the package is truncated".

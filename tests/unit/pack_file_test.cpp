@@ -91,6 +91,14 @@ TEST_F(PackFileTest, StagesEachMemberBelowTheLocationWithItsFolders) {
   EXPECT_FALSE(platform::FileExists((location + "\\a\\b\\c.txt").c_str()));
 }
 
+TEST_F(PackFileTest, FolderRemovedBetweenMembersIsMadeAgain) {
+  OpenPackage(MemberBytes("a\\x.txt", "x") + MemberBytes("a\\y.txt", "y"));
+  ASSERT_TRUE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+  ASSERT_TRUE(platform::RemoveTree(m_location.c_str()));
+  ASSERT_TRUE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
+  EXPECT_TRUE(platform::FileExists((m_location + "\\a\\y.txt.zip").c_str()));
+}
+
 TEST_F(PackFileTest, LocationWithTrailingBackslashIsUsedAsGiven) {
   OpenPackage(MemberBytes("sub\\f.txt", "data"));
   std::string location = m_location + "\\";
