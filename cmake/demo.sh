@@ -1,43 +1,82 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs the main job on the embedded demo: the demo
-# application and its files are packed into a distribution folder with mkpak, checked, and
-# installed into a folder by the installer's own package reader.
+# application and its files are packed with mkpak into a distribution folder beside setup.exe,
+# setup.ini, the uninstall.ini template and face.bmp, and setup.exe installs them under Wine:
+# in a window you can use when a display is available, otherwise under Xvfb, driven through one
+# whole installation, with a screenshot of each dialog kept in build/demo/screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
 
 bash cmake/bootstrap.sh
 cmake --preset native >/dev/null
 cmake --build --preset native --target mkpak
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target hello mkpak
+cmake --build --preset win32 --target setup hello mkpak demo_face
+
+# This host may run no 32-bit code (then 32-bit Wine cannot start): the run then uses the
+# x86_64 build of the same sources.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  run_preset=win32 arch=win32
+else
+  run_preset=win64 arch=win64
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64 --target setup demo_driver
+fi
+[ "$run_preset" = win32 ] && cmake --build --preset win32 --target demo_driver
 
 out=build/demo
 mkpak=build/native/tools/mkpak
 rm -rf "$out"
-mkdir -p "$out/payload" "$out/dist"
+mkdir -p "$out/payload" "$out/dist" "$out/screenshots"
 
 # The payload: the demo application and its documents.
 cp -r demo/payload/. "$out/payload/"
 cp build/win32/demo/hello.exe "$out/payload/"
-# The distribution folder as a package author ships it, with the Windows pack tool beside it.
-cp demo/setup.ini demo/uninstall.ini "$out/dist/"
+# The distribution folder as a publisher ships it: the 32-bit setup.exe and its files.
+cp build/win32/app/setup.exe build/win32/demo/face.bmp demo/setup.ini demo/uninstall.ini \
+  "$out/dist/"
 cp build/win32/tools/mkpak.exe "$out/"
 
 echo
 echo "== packing $out/payload into $out/dist/data.pak"
 "$mkpak" build "$out/payload" -o "$out/dist/data.pak" --ini "$out/dist/setup.ini"
-echo
-echo "== members"
-"$mkpak" list "$out/dist/data.pak"
-echo
-echo "== verifying"
 "$mkpak" verify "$out/dist/data.pak"
-echo
-echo "== installing into $out/installed with the installer's package reader"
-"$mkpak" extract "$out/dist/data.pak" "$out/installed"
 echo
 echo "== distribution folder"
 ls -l "$out/dist"
+
+run_dist=$out/dist
+if [ "$run_preset" = win64 ]; then
+  run_dist=$out/run-dist
+  cp -r "$out/dist" "$run_dist"
+  cp build/win64/app/setup.exe "$run_dist/"
+  echo "(this host runs no 32-bit code: the run below uses the x86_64 build of setup.exe)"
+fi
+
+winpath() { printf 'Z:%s' "$(printf '%s' "$root/$1" | tr / '\\')"; }
+wine_run=(bash cmake/wine-run.sh "$root/$out/wineprefix" "$arch")
+title=$(sed -n 's/^title=\(.*\)\r$/\1/p' "$out/dist/setup.ini" | head -n 1)
+installed=$out/installed
+
 echo
-echo "== installed files"
-(cd "$out/installed" && find . -type f | sort | xargs ls -l)
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  echo "== running setup.exe on $DISPLAY: choose a folder and press Install"
+  "${wine_run[@]}" "$run_dist/setup.exe"
+  echo "setup.exe has ended"
+else
+  echo "== no display: running setup.exe under Xvfb, installing into $installed"
+  bash cmake/with-xvfb.sh "${wine_run[@]}" "build/$run_preset/demo/demo_driver.exe" \
+    "$(winpath "$run_dist/setup.exe")" "$title" "$(winpath "$installed")" \
+    "$(winpath "$out/screenshots")"
+  for shot in "$out"/screenshots/*.bmp; do
+    [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" && rm "$shot"
+  done
+  echo "screenshots: $(ls "$out"/screenshots | tr '\n' ' ')"
+  echo
+  echo "== installed files"
+  (cd "$installed" && find . -type f | sort | xargs ls -l)
+  echo
+  echo "== the uninstall log"
+  tr -d '\r' <"$installed/uninstall.ini"
+fi

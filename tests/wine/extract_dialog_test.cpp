@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "tests/unit/pack_fixtures.h"
 #include "tests/unit/test_support.h"
+#include "tests/wine/keep_desktop.h"
 #include "tests/wine/ui_driver.h"
 
 namespace {
@@ -100,6 +101,8 @@ TEST_F(ExtractDialogTest, CancelAnsweredNoGoesOnAndYesStops) {
   ASSERT_NE(question, nullptr);
   EXPECT_EQ(WindowText(question), "setup");
   EXPECT_EQ(MessageBoxText(question), "Cancel setup?");
+  KeepScreenshot(dialog, "progress-dialog");
+  KeepScreenshot(question, "cancel-question");
   // While the question is open the worker stands still.
   int before = ProgressPosition(dialog, IDC_PROGRESS);
   std::string shown = ItemText(dialog, IDC_DEST_FILE);
@@ -149,23 +152,6 @@ TEST_F(ExtractDialogTest, MissingPackageIsReported) {
   EXPECT_EQ(LogValue("file0"), "<none>");
 }
 
-// Wine's virtual desktop goes away when its last window does, and a program starting just then
-// fails to make its windows. A hidden window of ours keeps the desktop up between tests.
-class KeepDesktop : public ::testing::Environment {
- public:
-  void SetUp() override {
-    m_window = CreateWindowA("STATIC", "keep desktop", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                             nullptr, nullptr);
-  }
-  void TearDown() override {
-    if (m_window)
-      DestroyWindow(m_window);
-  }
-
- private:
-  HWND m_window = nullptr;
-};
-
 const ::testing::Environment* const g_keepDesktop =
     ::testing::AddGlobalTestEnvironment(new KeepDesktop);
 
@@ -181,6 +167,7 @@ TEST_F(ExtractDialogTest, DamagedPackageIsNotReportedAsCompleted) {
   std::string text = MessageBoxText(box);
   EXPECT_EQ(text.find("Install not completed!"), 0u) << text;
   EXPECT_NE(text.find(m_location + "\\cut.bin"), std::string::npos) << text;
+  KeepScreenshot(box, "damaged-package");
   ASSERT_TRUE(ClickButton(box, IDOK));
   ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
   EXPECT_EQ(ReadWholeFile(m_location + "\\ok.txt"), "fine");

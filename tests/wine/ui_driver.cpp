@@ -117,6 +117,69 @@ bool ClickButton(HWND dialog, int id) {
   return button && PostMessageA(button, BM_CLICK, 0, 0);
 }
 
+bool SetItemText(HWND dialog, int id, const char* text) {
+  HWND item = GetDlgItem(dialog, id);
+  DWORD_PTR result = 0;
+  return item && SendMessageTimeoutA(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
+                                     SMTO_ABORTIFHUNG, kReadTimeoutMs, &result);
+}
+
+bool SaveWindowImage(HWND window, const std::string& path) {
+  RECT rect;
+  if (!GetWindowRect(window, &rect))
+    return false;
+  int width = rect.right - rect.left;
+  int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0)
+    return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                    &bits, nullptr, 0);
+  bool ok = bitmap && bits;
+  if (ok) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != 0;
+    SelectObject(memory, old);
+  }
+  if (ok) {
+    DWORD size = ((width * 3 + 3) & ~3) * height;
+    BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof info + size), 0, 0,
+                             static_cast<DWORD>(sizeof file + sizeof info)};
+    FILE* out = fopen(path.c_str(), "wb");
+    ok = out && fwrite(&file, sizeof file, 1, out) == 1 &&
+         fwrite(&info, sizeof info, 1, out) == 1 && fwrite(bits, 1, size, out) == size;
+    if (out)
+      ok = fclose(out) == 0 && ok;
+  }
+  if (bitmap)
+    DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+void KeepScreenshot(HWND window, const std::string& name) {
+  char program[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH)
+    return;
+  std::string folder(program, n);
+  folder = folder.substr(0, folder.rfind('\\') + 1) + "screenshots";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  // Give the window a moment to finish painting.
+  Sleep(200);
+  SaveWindowImage(window, folder + "\\" + name + ".bmp");
+}
+
 bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   while (IsWindow(window) && IsWindowVisible(window)) {

@@ -39,5 +39,12 @@ std::string MessageBoxText(HWND box);
 int ProgressPosition(HWND dialog, int id);
 // Clicks button id of dialog, as a user's click would.
 bool ClickButton(HWND dialog, int id);
+// Sets a control's text, as typing it would leave it.
+bool SetItemText(HWND dialog, int id, const char* text);
+// Saves what the screen shows of the window as a 24-bit BMP file.
+bool SaveWindowImage(HWND window, const std::string& path);
+// Keeps a screenshot of the window as a test artifact: screenshots\NAME.bmp beside the test
+// program.
+void KeepScreenshot(HWND window, const std::string& name);
 // Waits until the window is gone.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);
