@@ -74,13 +74,13 @@ void CFolderDialog::SetStatusText(const char* text) {
 }
 
 bool CFolderDialog::Browse() {
-  // The browser builds its folder tree from shell COM objects, which need COM on this thread;
-  // a caller's own initialisation stays as it is (S_FALSE, or RPC_E_CHANGED_MODE for a
-  // multithreaded one, which the classic browser also works in).
+  // The browser builds its folder tree from shell COM objects, so Windows wants COM on the
+  // calling thread. A thread that already has it gets S_FALSE, balanced below like S_OK, or
+  // RPC_E_CHANGED_MODE, which leaves its own apartment alone.
   HRESULT com = CoInitialize(nullptr);
   LPITEMIDLIST pidl = SHBrowseForFolderA(&m_bi);
-  // Wine writes the display name even on Cancel, converted from a buffer it never filled; keep
-  // at least the text bounded.
+  // On Cancel Wine still converts its own, never filled, display-name buffer into ours; the
+  // terminator keeps whatever it left bounded.
   m_szPath[MAX_PATH - 1] = '\0';
   bool result = false;
   if (pidl) {

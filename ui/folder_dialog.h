@@ -24,7 +24,8 @@ class CFolderDialog {
   void SetRoot(LPCITEMIDLIST root);
   void SetFlags(UINT flags);
   void SetTitle(const char* text);
-  // False, with the title unchanged, when id is not positive or names no string resource.
+  // The string resource id as the title. False, with the title unchanged, when id is not
+  // positive or names no string resource.
   bool SetTitle(int id);
 
   // While the browser is open: selects the folder path, or shows text in its status line
