@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "ui/object.h"
+#include "platform/object.h"
 
 class CCmdTarget;
 
