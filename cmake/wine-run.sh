@@ -43,6 +43,14 @@ if [ ! -e "$prefix/.ready" ]; then
     "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ \
       /d 1024x768 /f >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
+    # A new prefix links the profile's Desktop, Documents and the like to the host's home;
+    # plain folders keep every shortcut and file a test makes inside the prefix.
+    for link in "$prefix"/drive_c/users/*/*; do
+      if [ -L "$link" ]; then
+        rm "$link"
+        mkdir "$link"
+      fi
+    done
     touch "$prefix/.ready"
   fi
   exec 9>&-
