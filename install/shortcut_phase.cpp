@@ -1,0 +1,76 @@
+#include "install/shortcut_phase.h"
+
+#include "platform/fs.h"
+#include "platform/profile.h"
+
+namespace {
+
+constexpr uint32_t kValueBufferSize = 260;
+
+CString ReadString(const CString& ini, const char* key, const char* def) {
+  char buffer[kValueBufferSize];
+  ReadProfileString("shortcut", key, def, buffer, kValueBufferSize, ini);
+  return buffer;
+}
+
+CString ItemKey(int item, const char* field) {
+  CString key;
+  key.Format("item%d%s", item, field);
+  return key;
+}
+
+}  // namespace
+
+CShortcutPhase::CShortcutPhase(IShellFolders* folders, IShortcutWriter* writer,
+                               const CString& iniPath, IInstallView* view)
+    : m_pFolders(folders), m_pWriter(writer), m_strIniPath(iniPath), m_pView(view) {}
+
+void CShortcutPhase::Log(CUninstallLog* log, int* counter, const CString& value) {
+  m_pView->WaitWhilePaused();
+  CString key;
+  key.Format("file%d", *counter);
+  log->Write(key, value);
+  ++*counter;
+}
+
+bool CShortcutPhase::Run(const CString& location, CUninstallLog* log, int* counter) {
+  CString programs;
+  CString desktop;
+  if (!m_pFolders->Read(&programs, &desktop)) {
+    programs.Empty();
+    desktop.Empty();
+  }
+  CString baseFolder = location;
+  if (!baseFolder.IsEmpty() && baseFolder[baseFolder.GetLength() - 1] == '\\')
+    baseFolder.Delete(baseFolder.GetLength() - 1);
+  // Without a Programs folder the group goes into the installation folder; the desktop has no
+  // such fallback.
+  if (programs.IsEmpty())
+    programs = baseFolder;
+
+  CString groupFolder = programs + "\\" + ReadString(m_strIniPath, "group", "default group");
+  platform::CreateFolder(groupFolder);
+  Log(log, counter, groupFolder);
+
+  int success = 1;
+  int items = ReadProfileInt("shortcut", "itemnum", 0, m_strIniPath);
+  for (int item = 0; item < items; ++item) {
+    CString targetName = "\\" + ReadString(m_strIniPath, ItemKey(item, "FileName"), "item");
+    CString description = ReadString(m_strIniPath, ItemKey(item, "Desc"), "desc");
+    CString linkName = "\\" + description + ".lnk";
+    m_pView->WaitWhilePaused();
+    success &=
+        m_pWriter->CreateShortcut(targetName, description, linkName, baseFolder, groupFolder);
+    Log(log, counter, groupFolder + linkName);
+    if (ReadProfileInt("shortcut", ItemKey(item, "Desktop"), 0, m_strIniPath) != 0) {
+      m_pView->WaitWhilePaused();
+      success &= m_pWriter->CreateShortcut(targetName, description, linkName, baseFolder, desktop);
+      Log(log, counter, desktop + linkName);
+    }
+  }
+  CString count;
+  count.Format("%d", *counter);
+  m_pView->WaitWhilePaused();
+  log->Write("filenum", count);
+  return success == 1;
+}
