@@ -1,9 +1,38 @@
 #include "install/extract_dlg.h"
 
 #include "install/install_worker.h"
+#include "install/shortcut_phase.h"
 #include "platform/fs.h"
 #include "platform/setup_config.h"
 #include "res/resource.h"
+#include "shell/registry_key.h"
+#include "shell/shell_link.h"
+
+namespace {
+
+// The user's folders as the shell records them under HKEY_CURRENT_USER.
+class CRegistryShellFolders : public IShellFolders {
+ public:
+  bool Read(CString* programs, CString* desktop) override {
+    CRegistryKey key;
+    key.SelectRoot(HKEY_CURRENT_USER);
+    if (!key.OpenSubKey("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0))
+      return false;
+    *programs = key.QueryString("Programs", "");
+    *desktop = key.QueryString("Desktop", "");
+    return true;
+  }
+};
+
+class CShellLinkWriter : public IShortcutWriter {
+ public:
+  int CreateShortcut(const CString& targetName, const CString& description, const CString& linkName,
+                     const CString& baseFolder, const CString& linkFolder) override {
+    return ::CreateShortcut(targetName, description, linkName, baseFolder, linkFolder);
+  }
+};
+
+}  // namespace
 
 CExtractDlg::CExtractDlg(CWnd* parent) : CDialog(IDD_EXTRACT_DIALOG, parent) {}
 
@@ -82,6 +111,9 @@ void CExtractDlg::End() {
 
 UINT InstallThreadProc(LPVOID param) {
   CExtractDlg* dialog = static_cast<CExtractDlg*>(param);
-  RunInstall(dialog->m_strLocation, GetModuleDir() + "data.pak", dialog, nullptr);
+  CRegistryShellFolders folders;
+  CShellLinkWriter writer;
+  CShortcutPhase shortcuts(&folders, &writer, GetSetupIniPath(), dialog);
+  RunInstall(dialog->m_strLocation, GetModuleDir() + "data.pak", dialog, &shortcuts);
   return 0;
 }

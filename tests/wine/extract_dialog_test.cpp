@@ -73,6 +73,13 @@ TEST_F(ExtractDialogTest, InstallsThePackageAndCloses) {
   MakeDistribution(20, 1000);
   HWND dialog = StartDialog();
   ASSERT_NE(dialog, nullptr);
+  // The worker waits on its completion message before it closes the dialog.
+  HWND box = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), "Install completed!");
+  EXPECT_EQ(ProgressPosition(dialog, IDC_PROGRESS), 20);
+  EXPECT_EQ(ItemText(dialog, IDC_DEST_FILE), m_location + "\\" + m_names.back());
+  ASSERT_TRUE(ClickButton(box, IDOK));
   DWORD code = 1;
   ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs, &code));
   EXPECT_EQ(code, 0u);

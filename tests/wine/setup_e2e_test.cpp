@@ -70,6 +70,20 @@ class SetupTest : public ::testing::Test {
     return text;
   }
 
+  // The completion message ends every installation: returns its text once answered and the
+  // program has ended.
+  std::string FinishInstall() {
+    HWND progress = WaitForDialog(m_process.Id(), "Extracting files...", kTimeoutMs);
+    HWND box = progress ? WaitForMessageBox(m_process.Id(), progress, kTimeoutMs) : nullptr;
+    if (!box)
+      return "<no message>";
+    EXPECT_EQ(WindowText(box), "setup");
+    std::string text = MessageBoxText(box);
+    ClickButton(box, IDOK);
+    EXPECT_TRUE(m_process.WaitForExit(kTimeoutMs));
+    return text;
+  }
+
   void ExpectInstalled(const std::string& location) {
     for (size_t i = 0; i < m_files.size(); ++i) {
       std::string path = location + "\\" + m_files[i].first;
@@ -96,9 +110,14 @@ TEST_F(SetupTest, InstallsIntoTheTypedFolder) {
   KeepScreenshot(dialog, "main-dialog");
   ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
   ASSERT_TRUE(ClickButton(dialog, IDOK));
-  HWND progress = WaitForDialog(m_process.Id(), "Extracting files...", 5000);
-  if (progress)
-    KeepScreenshot(progress, "setup-progress-dialog");
+  HWND progress = WaitForDialog(m_process.Id(), "Extracting files...", kTimeoutMs);
+  ASSERT_NE(progress, nullptr);
+  HWND box = WaitForMessageBox(m_process.Id(), progress, kTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  KeepScreenshot(progress, "setup-progress-dialog");
+  KeepScreenshot(box, "install-completed");
+  EXPECT_EQ(MessageBoxText(box), "Install completed!");
+  ClickButton(box, IDOK);
   ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
   ExpectInstalled(m_dest);
 }
@@ -117,7 +136,7 @@ TEST_F(SetupTest, ShortLocationAndMissingSpaceAreRefusedUntilCorrected) {
   // needspace is read on every press, so a corrected setup.ini lets the same dialog go on.
   WriteSetupIni(1);
   ASSERT_TRUE(ClickButton(dialog, IDOK));
-  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+  EXPECT_EQ(FinishInstall(), "Install completed!");
   ExpectInstalled(m_dest);
 }
 
@@ -136,7 +155,7 @@ TEST_F(SetupTest, TrailingBackslashReachesTheInstallUnchanged) {
   std::string typed = m_dest + "\\";
   ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, typed.c_str()));
   ASSERT_TRUE(ClickButton(dialog, IDOK));
-  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+  EXPECT_EQ(FinishInstall(), "Install completed!");
   char logged[300];
   ReadProfileString("files", "file0", "", logged, sizeof logged,
                     (m_dest + "\\uninstall.ini").c_str());
@@ -151,7 +170,7 @@ TEST_F(SetupTest, WithoutSetupIniTheDialogStartsEmptyAndStillInstalls) {
   EXPECT_EQ(ItemText(dialog, IDC_LOCATION), "");
   ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
   ASSERT_TRUE(ClickButton(dialog, IDOK));
-  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+  EXPECT_EQ(FinishInstall(), "Install completed!");
   ExpectInstalled(m_dest);
 }
 
@@ -190,6 +209,65 @@ TEST_F(SetupTest, FolderThatCannotBeWrittenIsReported) {
   KeepScreenshot(box, "cannot-write-folder");
   ClickButton(box, IDOK);
   ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+}
+
+// The user's shell folder as the registry gives it, as the installer reads it.
+std::string ShellFolder(const char* name) {
+  char value[MAX_PATH] = "";
+  DWORD size = sizeof value;
+  RegGetValueA(HKEY_CURRENT_USER,
+               "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name,
+               RRF_RT_REG_SZ, nullptr, value, &size);
+  return value;
+}
+
+TEST_F(SetupTest, ProgramGroupAndShortcutsAreMadeAndLoggedAfterTheFiles) {
+  std::string group = "E2E Group " + std::to_string(GetCurrentProcessId());
+  ASSERT_TRUE(
+      WriteWholeFile(m_dist + "\\setup.ini",
+                     "[main]\r\ntitle=E2E Setup\r\ntotalfiles=3\r\n[shortcut]\r\ngroup=" + group +
+                         "\r\nitemnum=2\r\nitem0FileName=app.exe\r\nitem0Desc=E2E App\r\n"
+                         "item1FileName=doc\\readme.txt\r\nitem1Desc=E2E Read Me\r\n"
+                         "item1Desktop=1\r\n"));
+  HWND dialog = Start();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
+  ASSERT_TRUE(ClickButton(dialog, IDOK));
+  EXPECT_EQ(FinishInstall(), "Install completed!");
+  ExpectInstalled(m_dest);
+
+  std::string groupFolder = ShellFolder("Programs") + "\\" + group;
+  std::string desktop = ShellFolder("Desktop");
+  const std::string expected[] = {groupFolder, groupFolder + "\\E2E App.lnk",
+                                  groupFolder + "\\E2E Read Me.lnk", desktop + "\\E2E Read Me.lnk"};
+  std::string log = m_dest + "\\uninstall.ini";
+  char value[300];
+  for (int i = 0; i < 4; ++i) {
+    ReadProfileString("files", ("file" + std::to_string(i + 3)).c_str(), "", value, sizeof value,
+                      log.c_str());
+    EXPECT_EQ(value, expected[i]);
+  }
+  ReadProfileString("files", "filenum", "", value, sizeof value, log.c_str());
+  EXPECT_STREQ(value, "7");
+  for (int i = 1; i < 4; ++i) {
+    EXPECT_TRUE(platform::FileExists(expected[i].c_str())) << expected[i];
+    platform::RemoveFile(expected[i].c_str());
+  }
+  platform::RemoveFolder(groupFolder.c_str());
+}
+
+TEST_F(SetupTest, GroupThatCannotBeMadeIsReportedAsAShortcutProblem) {
+  // Only one folder level is made, so a group below a missing folder cannot exist.
+  ASSERT_TRUE(WriteWholeFile(m_dist + "\\setup.ini",
+                             "[main]\r\ntitle=E2E Setup\r\n[shortcut]\r\ngroup=Missing " +
+                                 std::to_string(GetCurrentProcessId()) +
+                                 "\\Group\r\nitemnum=1\r\nitem0FileName=app.exe\r\n"));
+  HWND dialog = Start();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
+  ASSERT_TRUE(ClickButton(dialog, IDOK));
+  EXPECT_EQ(FinishInstall(), "Install completed! There are problems at create shortcut.");
+  ExpectInstalled(m_dest);
 }
 
 const ::testing::Environment* const g_keepDesktop =
