@@ -77,6 +77,9 @@ else
   echo "== installed files"
   (cd "$installed" && find . -type f | sort | xargs ls -l)
   echo
+  echo "== shortcuts (inside the demo's Wine prefix)"
+  (cd "$out/wineprefix/drive_c/users" && find . -name '*.lnk' | sort)
+  echo
   echo "== the uninstall log"
   tr -d '\r' <"$installed/uninstall.ini"
 fi
