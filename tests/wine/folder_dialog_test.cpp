@@ -29,22 +29,23 @@ bool WaitUntil(Done done) {
   return true;
 }
 
+// Notes in the search the first visible window of this process that shows its title.
+BOOL CALLBACK FindBrowser(HWND window, LPARAM param) {
+  auto* find = reinterpret_cast<std::pair<const char*, HWND>*>(param);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+      (!find->first || ItemText(window, kTitleId) == find->first))
+    find->second = window;
+  return !find->second;
+}
+
 // The visible browser of this process that shows title above its tree (any title: null); null
 // after the timeout.
 HWND WaitForBrowser(const char* title) {
   std::pair<const char*, HWND> find(title, nullptr);
   WaitUntil([&] {
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-          auto* find = reinterpret_cast<std::pair<const char*, HWND>*>(param);
-          DWORD process = 0;
-          GetWindowThreadProcessId(window, &process);
-          if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-              (!find->first || ItemText(window, kTitleId) == find->first))
-            find->second = window;
-          return !find->second;
-        },
-        reinterpret_cast<LPARAM>(&find));
+    EnumWindows(FindBrowser, reinterpret_cast<LPARAM>(&find));
     return find.second != nullptr;
   });
   return find.second;
