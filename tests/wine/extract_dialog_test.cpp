@@ -21,11 +21,6 @@ constexpr DWORD kTimeoutMs = 30000;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
 
-std::string ProgramFolder() {
-  std::string path = platform::ModuleFileName();
-  return path.substr(0, path.rfind('\\') + 1);
-}
-
 class ExtractDialogTest : public ::testing::Test {
  protected:
   // A distribution folder: the host program, data.pak with files of the given size, setup.ini.

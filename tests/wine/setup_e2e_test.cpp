@@ -20,11 +20,6 @@ namespace {
 
 constexpr DWORD kTimeoutMs = 30000;
 
-std::string ProgramFolder() {
-  std::string path = platform::ModuleFileName();
-  return path.substr(0, path.rfind('\\') + 1);
-}
-
 class SetupTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,14 +65,18 @@ class SetupTest : public ::testing::Test {
     return text;
   }
 
-  // The completion message ends every installation: returns its text once answered and the
-  // program has ended.
-  std::string FinishInstall() {
+  // Every installation ends in one message: returns its text once it is answered and the
+  // program has ended, keeping screenshots of the progress dialog and the message when named.
+  std::string FinishInstall(const char* screenshot = nullptr) {
     HWND progress = WaitForDialog(m_process.Id(), "Extracting files...", kTimeoutMs);
     HWND box = progress ? WaitForMessageBox(m_process.Id(), progress, kTimeoutMs) : nullptr;
     if (!box)
       return "<no message>";
     EXPECT_EQ(WindowText(box), "setup");
+    if (screenshot) {
+      KeepScreenshot(progress, std::string(screenshot) + "-progress");
+      KeepScreenshot(box, screenshot);
+    }
     std::string text = MessageBoxText(box);
     ClickButton(box, IDOK);
     EXPECT_TRUE(m_process.WaitForExit(kTimeoutMs));
@@ -110,15 +109,7 @@ TEST_F(SetupTest, InstallsIntoTheTypedFolder) {
   KeepScreenshot(dialog, "main-dialog");
   ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
   ASSERT_TRUE(ClickButton(dialog, IDOK));
-  HWND progress = WaitForDialog(m_process.Id(), "Extracting files...", kTimeoutMs);
-  ASSERT_NE(progress, nullptr);
-  HWND box = WaitForMessageBox(m_process.Id(), progress, kTimeoutMs);
-  ASSERT_NE(box, nullptr);
-  KeepScreenshot(progress, "setup-progress-dialog");
-  KeepScreenshot(box, "install-completed");
-  EXPECT_EQ(MessageBoxText(box), "Install completed!");
-  ClickButton(box, IDOK);
-  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+  EXPECT_EQ(FinishInstall("install-completed"), "Install completed!");
   ExpectInstalled(m_dest);
 }
 
@@ -180,14 +171,7 @@ TEST_F(SetupTest, MissingPackageIsReportedAfterInstall) {
   ASSERT_NE(dialog, nullptr);
   ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
   ASSERT_TRUE(ClickButton(dialog, IDOK));
-  HWND progress = WaitForDialog(m_process.Id(), "Extracting files...", kTimeoutMs);
-  ASSERT_NE(progress, nullptr);
-  HWND box = WaitForMessageBox(m_process.Id(), progress, kTimeoutMs);
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box), "pack file open failed!");
-  KeepScreenshot(box, "pack-file-open-failed");
-  ClickButton(box, IDOK);
-  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+  EXPECT_EQ(FinishInstall("pack-file-open-failed"), "pack file open failed!");
 }
 
 // A folder that cannot be made (here below a file; for a standard user, in Program Files) ends
@@ -199,16 +183,9 @@ TEST_F(SetupTest, FolderThatCannotBeWrittenIsReported) {
   ASSERT_NE(dialog, nullptr);
   ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, location.c_str()));
   ASSERT_TRUE(ClickButton(dialog, IDOK));
-  HWND progress = WaitForDialog(m_process.Id(), "Extracting files...", kTimeoutMs);
-  ASSERT_NE(progress, nullptr);
-  HWND box = WaitForMessageBox(m_process.Id(), progress, kTimeoutMs);
-  ASSERT_NE(box, nullptr);
-  std::string text = MessageBoxText(box);
+  std::string text = FinishInstall("cannot-write-folder");
   EXPECT_EQ(text.find("Install not completed!"), 0u) << text;
   EXPECT_NE(text.find(location + "\\app.exe"), std::string::npos) << text;
-  KeepScreenshot(box, "cannot-write-folder");
-  ClickButton(box, IDOK);
-  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
 }
 
 // The user's shell folder as the registry gives it, as the installer reads it.

@@ -167,13 +167,17 @@ bool SaveWindowImage(HWND window, const std::string& path) {
   return ok;
 }
 
-void KeepScreenshot(HWND window, const std::string& name) {
+std::string ProgramFolder() {
   char program[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
   if (n == 0 || n >= MAX_PATH)
-    return;
-  std::string folder(program, n);
-  folder = folder.substr(0, folder.rfind('\\') + 1) + "screenshots";
+    return std::string();
+  std::string path(program, n);
+  return path.substr(0, path.rfind('\\') + 1);
+}
+
+void KeepScreenshot(HWND window, const std::string& name) {
+  std::string folder = ProgramFolder() + "screenshots";
   CreateDirectoryA(folder.c_str(), nullptr);
   // Give the window a moment to finish painting.
   Sleep(200);
