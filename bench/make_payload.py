@@ -4,6 +4,9 @@
   small: 5,000 files of 4 KiB in 50 folders, each file part text and part random bytes, so
          deflate meets both kinds of data and the package is neither trivially small nor stored.
   large: one 256 MiB file, its first half random bytes and its second half text.
+  tiny1k, tiny5k, tiny20k: 1,000, 5,000 and 20,000 files of 1 KiB, 100 to a folder, made like
+         the small ones. The folders are equally full in all three, so the cost per file can
+         only change with the number of files and not with the size of a folder.
 
 A payload is written beside its final place and renamed when complete, with a stamp naming the
 generator's version and seed, so an interrupted run is never mistaken for a finished one.
@@ -20,6 +23,9 @@ SMALL_FOLDERS = 50
 SMALL_FILES = 5000
 SMALL_FILE_SIZE = 4096
 LARGE_SIZE = 256 * 1024 * 1024
+TINY_FILE_SIZE = 1024
+TINY_PER_FOLDER = 100
+TINY_COUNTS = {"tiny1k": 1000, "tiny5k": 5000, "tiny20k": 20000}
 TEXT_CHUNK = 1024 * 1024
 
 # Plain words give text that compresses about as well as documentation or scripts do.
@@ -41,17 +47,24 @@ def text_bytes(rng, size):
     return bytes(out[:size])
 
 
-def write_small(root, rng):
-    per_folder = SMALL_FILES // SMALL_FOLDERS
-    for f in range(SMALL_FOLDERS):
-        folder = os.path.join(root, "dir%02d" % f)
+def write_files(root, rng, folders, per_folder, size, folder_format):
+    for f in range(folders):
+        folder = os.path.join(root, folder_format % f)
         os.mkdir(folder)
         for i in range(per_folder):
             # Where the text ends and the random bytes begin differs from file to file.
-            split = rng.randint(0, SMALL_FILE_SIZE)
-            data = text_bytes(rng, split) + rng.randbytes(SMALL_FILE_SIZE - split)
+            split = rng.randint(0, size)
+            data = text_bytes(rng, split) + rng.randbytes(size - split)
             with open(os.path.join(folder, "file%04d.dat" % i), "wb") as out:
                 out.write(data)
+
+
+def write_small(root, rng):
+    write_files(root, rng, SMALL_FOLDERS, SMALL_FILES // SMALL_FOLDERS, SMALL_FILE_SIZE, "dir%02d")
+
+
+def write_tiny(root, rng, count):
+    write_files(root, rng, count // TINY_PER_FOLDER, TINY_PER_FOLDER, TINY_FILE_SIZE, "dir%03d")
 
 
 def write_large(root, rng):
@@ -65,7 +78,7 @@ def write_large(root, rng):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("workload", choices=["small", "large"])
+    parser.add_argument("workload", choices=["small", "large"] + sorted(TINY_COUNTS))
     parser.add_argument("dest", help="folder to create; left alone when its stamp matches")
     parser.add_argument("--seed", type=int, default=20261207)
     args = parser.parse_args()
@@ -85,7 +98,12 @@ def main():
         os.remove(stamp_path)
     os.makedirs(partial)
     rng = random.Random("%s-%d" % (args.workload, args.seed))
-    (write_small if args.workload == "small" else write_large)(partial, rng)
+    if args.workload == "small":
+        write_small(partial, rng)
+    elif args.workload == "large":
+        write_large(partial, rng)
+    else:
+        write_tiny(partial, rng, TINY_COUNTS[args.workload])
     os.rename(partial, args.dest)
     with open(stamp_path, "w") as f:
         f.write(stamp)

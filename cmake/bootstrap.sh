@@ -20,7 +20,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine32:i386 wine64 fonts-wine xvfb x11-utils imagemagick
-  zip unzip python3
+  zip unzip python3 nsis
 )
 
 missing() {
