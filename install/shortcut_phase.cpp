@@ -1,5 +1,6 @@
 #include "install/shortcut_phase.h"
 
+#include "package/member_name.h"
 #include "platform/fs.h"
 #include "platform/profile.h"
 
@@ -11,6 +12,13 @@ CString ReadString(const CString& ini, const char* key, const char* def) {
   char buffer[kValueBufferSize];
   ReadProfileString("shortcut", key, def, buffer, kValueBufferSize, ini);
   return buffer;
+}
+
+// The group and each description become folder and file names below the user's Programs and
+// Desktop folders: one that could climb out of them ("..\\..\\Windows") or is no valid name
+// makes nothing, and counts as a failed shortcut.
+bool StaysInside(const CString& name) {
+  return CheckMemberName(name, name.GetLength()) == NameCheck::kOk;
 }
 
 CString ItemKey(int item, const char* field) {
@@ -48,23 +56,30 @@ bool CShortcutPhase::Run(const CString& location, CUninstallLog* log, int* count
   if (programs.IsEmpty())
     programs = baseFolder;
 
-  CString groupFolder = programs + "\\" + ReadString(m_strIniPath, "group", "default group");
-  platform::CreateFolder(groupFolder);
+  CString group = ReadString(m_strIniPath, "group", "default group");
+  CString groupFolder = programs + "\\" + group;
+  bool groupSafe = StaysInside(group);
+  if (groupSafe)
+    platform::CreateFolder(groupFolder);
   Log(log, counter, groupFolder);
 
-  int success = 1;
+  int success = groupSafe ? 1 : 0;
   int items = ReadProfileInt("shortcut", "itemnum", 0, m_strIniPath);
   for (int item = 0; item < items; ++item) {
     CString targetName = "\\" + ReadString(m_strIniPath, ItemKey(item, "FileName"), "item");
     CString description = ReadString(m_strIniPath, ItemKey(item, "Desc"), "desc");
     CString linkName = "\\" + description + ".lnk";
+    bool linkSafe = StaysInside(description);
     m_pView->WaitWhilePaused();
-    success &=
-        m_pWriter->CreateShortcut(targetName, description, linkName, baseFolder, groupFolder);
+    success &= groupSafe && linkSafe ? m_pWriter->CreateShortcut(targetName, description, linkName,
+                                                                 baseFolder, groupFolder)
+                                     : 0;
     Log(log, counter, groupFolder + linkName);
     if (ReadProfileInt("shortcut", ItemKey(item, "Desktop"), 0, m_strIniPath) != 0) {
       m_pView->WaitWhilePaused();
-      success &= m_pWriter->CreateShortcut(targetName, description, linkName, baseFolder, desktop);
+      success &= linkSafe ? m_pWriter->CreateShortcut(targetName, description, linkName, baseFolder,
+                                                      desktop)
+                          : 0;
       Log(log, counter, desktop + linkName);
     }
   }

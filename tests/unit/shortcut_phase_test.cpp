@@ -171,4 +171,25 @@ TEST_F(ShortcutPhaseTest, AnyFailedLinkTurnsTheMessageIntoProblemsButAllAreLogge
       (std::vector<std::string>{"Install completed! There are problems at create shortcut."}));
 }
 
+TEST_F(ShortcutPhaseTest, NamesThatWouldLeaveTheUserFoldersMakeNothing) {
+  WriteIni("group=..\\Escaped\r\nitemnum=1\r\nitem0Desc=Tool\r\nitem0Desktop=1\r\n");
+  Install();
+  // No group outside Programs; the desktop link has a safe name and is still made.
+  EXPECT_FALSE(platform::FolderExists(m_scratch.Join("Escaped").c_str()));
+  EXPECT_EQ(m_writer.calls, (std::vector<std::string>{std::string(m_folders.desktop) +
+                                                      "\\Tool.lnk -> " + m_location + "\\item"}));
+  EXPECT_EQ(
+      m_view.messages,
+      (std::vector<std::string>{"Install completed! There are problems at create shortcut."}));
+
+  m_writer.calls.clear();
+  m_view.messages.clear();
+  WriteIni("group=G\r\nitemnum=1\r\nitem0Desc=..\\..\\..\\Evil\r\nitem0Desktop=1\r\n");
+  Install();
+  EXPECT_TRUE(m_writer.calls.empty());
+  EXPECT_EQ(
+      m_view.messages,
+      (std::vector<std::string>{"Install completed! There are problems at create shortcut."}));
+}
+
 }  // namespace
