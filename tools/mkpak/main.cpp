@@ -56,10 +56,8 @@ const char kHelp[] =
     "Exit status: 0 success; 1 the package has a fault; 2 bad usage or the work was refused.\n";
 
 // Paths as the user gave them, in the host's form.
-const char* Shown(const std::string& path) {
-  static std::string shown;
-  shown = platform::HostPath(path.c_str());
-  return shown.c_str();
+std::string Shown(const std::string& path) {
+  return platform::HostPath(path.c_str());
 }
 
 int Usage() {
@@ -73,7 +71,7 @@ int Refuse(const std::string& message) {
 }
 
 int ReportFault(const std::string& pak, const PackFault& fault) {
-  fprintf(stderr, "mkpak: %s: fault at offset %" PRIu64, Shown(pak), fault.offset);
+  fprintf(stderr, "mkpak: %s: fault at offset %" PRIu64, Shown(pak).c_str(), fault.offset);
   if (!fault.name.empty())
     fprintf(stderr, " (member '%s')", fault.name.c_str());
   fprintf(stderr, ": %s\n", fault.what.c_str());
@@ -129,8 +127,9 @@ int Build(int argc, char** argv) {
   for (const std::string& name : summary.skipped)
     fprintf(stderr, "mkpak: warning: skipped '%s': not a regular file\n", name.c_str());
   if (summary.members == 0)
-    fprintf(stderr, "mkpak: warning: %s is empty\n", Shown(source));
-  printf("%s: %zu members, %" PRIu64 " bytes\n", Shown(out), summary.members, summary.bytes);
+    fprintf(stderr, "mkpak: warning: %s is empty\n", Shown(source).c_str());
+  printf("%s: %zu members, %" PRIu64 " bytes\n", Shown(out).c_str(), summary.members,
+         summary.bytes);
   if (summary.longestName > 0) {
     // location + "\" + name + ".zip" must fit in 259 characters on the user's machine.
     long room = 259L - 5L - static_cast<long>(summary.longestName);
@@ -141,9 +140,9 @@ int Build(int argc, char** argv) {
   if (!ini.empty()) {
     std::string count = std::to_string(summary.members);
     if (!WriteProfileString("main", "totalfiles", count.c_str(), ini.c_str()))
-      return Refuse("cannot write totalfiles into " + std::string(Shown(ini)) + ": " +
+      return Refuse("cannot write totalfiles into " + Shown(ini) + ": " +
                     platform::ErrorText(platform::LastError()));
-    printf("%s: [main] totalfiles=%zu\n", Shown(ini), summary.members);
+    printf("%s: [main] totalfiles=%zu\n", Shown(ini).c_str(), summary.members);
   }
   return kExitOk;
 }
@@ -152,7 +151,7 @@ int Build(int argc, char** argv) {
 bool CanOpen(const std::string& pak) {
   FILE* file = platform::OpenFile(pak.c_str(), "rb");
   if (!file) {
-    fprintf(stderr, "mkpak: cannot open %s: %s\n", Shown(pak),
+    fprintf(stderr, "mkpak: cannot open %s: %s\n", Shown(pak).c_str(),
             platform::ErrorText(platform::LastError()).c_str());
     return false;
   }
@@ -191,7 +190,7 @@ int Verify(const std::string& pak) {
   size_t members = 0;
   if (!VerifyPack(pak, &members, &fault))
     return ReportFault(pak, fault);
-  printf("%s: %zu members, all intact\n", Shown(pak), members);
+  printf("%s: %zu members, all intact\n", Shown(pak).c_str(), members);
   return kExitOk;
 }
 
@@ -201,11 +200,11 @@ int Extract(const std::string& pak, const std::string& dest) {
   PackFault fault;
   size_t members = 0;
   bool ok = ExtractPack(
-      pak, dest, true, [](const std::string& path) { printf("%s\n", Shown(path)); }, &members,
-      &fault);
+      pak, dest, true, [](const std::string& path) { printf("%s\n", Shown(path).c_str()); },
+      &members, &fault);
   if (!ok)
     return ReportFault(pak, fault);
-  printf("%zu files extracted into %s\n", members, Shown(dest));
+  printf("%zu files extracted into %s\n", members, Shown(dest).c_str());
   return kExitOk;
 }
 
