@@ -60,7 +60,8 @@ BOOL CExtractDlg::OnInitDialog() {
                               m_strLocation + "\\uninstall.ini");
   int totalFiles = ReadSetupInt("main", "totalfiles");
   // The bar holds 16 bits: only the low word of the count sets its maximum.
-  SendMessageA(m_progress.m_hWnd, PBM_SETRANGE, 0, static_cast<LPARAM>(totalFiles) << 16);
+  SendMessageA(m_progress.m_hWnd, PBM_SETRANGE, 0,
+               static_cast<LPARAM>(static_cast<WORD>(totalFiles)) << 16);
   SendMessageA(m_progress.m_hWnd, PBM_SETPOS, 0, 0);
   SendMessageA(m_progress.m_hWnd, PBM_SETSTEP, 1, 0);
   m_bCancel = false;
