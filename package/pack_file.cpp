@@ -14,19 +14,21 @@ uint32_t ReadLittleEndian32(const unsigned char* bytes) {
          static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-// Joins folder, "\", name and ".zip" into staged; false when that would not fit.
-bool BuildStagedPath(const char* folder, const char* name, char (&staged)[kMaxPathChars + 2]) {
+// Joins folder, "\", name and suffix into path; false when that would not fit.
+bool BuildPath(const char* folder, const char* name, const char* suffix,
+               char (&path)[kMaxPathChars + 2]) {
   size_t folderLength = strlen(folder);
   size_t nameLength = strlen(name);
-  if (folderLength + 1 + nameLength + 4 > kMaxPathChars)
+  size_t suffixLength = strlen(suffix);
+  if (folderLength + 1 + nameLength + suffixLength > kMaxPathChars)
     return false;
-  char* out = staged;
+  char* out = path;
   memcpy(out, folder, folderLength);
   out += folderLength;
   *out++ = '\\';
   memcpy(out, name, nameLength);
   out += nameLength;
-  memcpy(out, ".zip", 5);
+  memcpy(out, suffix, suffixLength + 1);
   return true;
 }
 
@@ -59,6 +61,10 @@ bool CPackFile::Open(const char* path, bool readMode) {
   m_stop = PackStop::kNone;
   m_dwStopError = 0;
   m_szStopName[0] = '\0';
+  m_szLastFolder[0] = '\0';
+  m_bMemberPending = false;
+  m_nextHeader = -1;
+  m_packageSize = -1;
   m_pFile = platform::OpenFile(path, readMode ? "rb" : "wb");
   return m_pFile != nullptr;
 }
@@ -77,25 +83,53 @@ bool CPackFile::Stop(PackStop reason, platform::ErrorCode error) {
   return false;
 }
 
-FILE* CPackFile::OpenStaged(const char* staged) {
+bool CPackFile::MakeFolders(const char* path) {
   // Members come folder by folder: when this one's folder is the one the last walk made, the
-  // walk would only meet existing folders. Should the open fail anyway (a folder removed
-  // meanwhile), the full walk runs after all.
-  size_t folderLength = strrchr(staged, '\\') - staged + 1;
-  bool sameFolder =
-      folderLength == strlen(m_szLastFolder) && memcmp(staged, m_szLastFolder, folderLength) == 0;
-  FILE* out = sameFolder ? platform::OpenFile(staged, "wb") : nullptr;
+  // walk would only meet existing folders. Should the file's open fail anyway (a folder removed
+  // meanwhile), the caller walks after all.
+  size_t folderLength = strrchr(path, '\\') - path + 1;
+  if (folderLength == strlen(m_szLastFolder) && memcmp(path, m_szLastFolder, folderLength) == 0)
+    return true;
+  CreateFoldersOnPath(path);
+  memcpy(m_szLastFolder, path, folderLength);
+  m_szLastFolder[folderLength] = '\0';
+  return false;
+}
+
+FILE* CPackFile::OpenStaged(const char* staged) {
+  FILE* out = MakeFolders(staged) ? platform::OpenFile(staged, "wb") : nullptr;
   if (!out) {
     CreateFoldersOnPath(staged);
     out = platform::OpenFile(staged, "wb");
   }
-  if (out) {
-    memcpy(m_szLastFolder, staged, folderLength);
-    m_szLastFolder[folderLength] = '\0';
-  } else {
+  if (!out)
     m_szLastFolder[0] = '\0';
-  }
   return out;
+}
+
+bool CPackFile::ReadHeader(FILE* in, unsigned char (&header)[kPackHeaderSize], size_t* nameLength) {
+  // A read already ran into the end: whatever stopped us then still holds.
+  if (feof(in))
+    return Stop(m_stop == PackStop::kNone ? PackStop::kEnd : m_stop, m_dwStopError);
+
+  size_t got = fread(header, 1, kPackHeaderSize, in);
+  if (got < kPackHeaderSize) {
+    if (ferror(in))
+      return Stop(PackStop::kIoError, platform::LastError());
+    return Stop(got == 0 ? PackStop::kEnd : PackStop::kTruncated);
+  }
+
+  // The name is untrusted: it must end within its field and stay inside the location.
+  const char* name = reinterpret_cast<const char*>(header);
+  const void* terminator = memchr(name, '\0', kPackNameSize);
+  size_t length = terminator ? static_cast<const char*>(terminator) - name : kPackNameSize;
+  size_t kept = length < kPackNameSize ? length : kPackNameSize - 1;
+  memcpy(m_szStopName, name, kept);
+  m_szStopName[kept] = '\0';
+  if (!terminator || CheckMemberName(name, length) != NameCheck::kOk)
+    return Stop(PackStop::kUnsafeName);
+  *nameLength = length;
+  return true;
 }
 
 bool CPackFile::ExtractNext(const char* destFolder, FILE* stream, char* nameOut) {
@@ -108,29 +142,14 @@ bool CPackFile::ExtractNext(const char* destFolder, FILE* stream, char* nameOut)
       return Stop(PackStop::kNotReadable);
     in = m_pFile;
   }
-  // A read already ran into the end: whatever stopped us then still holds.
-  if (feof(in))
-    return Stop(m_stop == PackStop::kNone ? PackStop::kEnd : m_stop, m_dwStopError);
-
   unsigned char header[kPackHeaderSize];
-  size_t got = fread(header, 1, kPackHeaderSize, in);
-  if (got < kPackHeaderSize) {
-    if (ferror(in))
-      return Stop(PackStop::kIoError, platform::LastError());
-    return Stop(got == 0 ? PackStop::kEnd : PackStop::kTruncated);
-  }
-
-  // The name is untrusted: it must end within its field and stay inside the location.
+  size_t nameLength = 0;
+  if (!ReadHeader(in, header, &nameLength))
+    return false;
   const char* name = reinterpret_cast<const char*>(header);
-  const void* terminator = memchr(name, '\0', kPackNameSize);
-  size_t nameLength = terminator ? static_cast<const char*>(terminator) - name : kPackNameSize;
-  memcpy(m_szStopName, name, nameLength < kPackNameSize ? nameLength : kPackNameSize - 1);
-  m_szStopName[nameLength < kPackNameSize ? nameLength : kPackNameSize - 1] = '\0';
-  if (!terminator || CheckMemberName(name, nameLength) != NameCheck::kOk)
-    return Stop(PackStop::kUnsafeName);
 
   char staged[kMaxPathChars + 2];
-  if (!BuildStagedPath(destFolder, name, staged))
+  if (!BuildPath(destFolder, name, ".zip", staged))
     return Stop(PackStop::kPathTooLong);
   FILE* out = OpenStaged(staged);
   if (!out)
@@ -164,6 +183,88 @@ bool CPackFile::ExtractNext(const char* destFolder, FILE* stream, char* nameOut)
     memcpy(nameOut, name, nameLength + 1);
   m_szStopName[0] = '\0';
   return true;
+}
+
+bool CPackFile::NextMember(const char* destFolder, char* nameOut) {
+  m_szStopName[0] = '\0';
+  m_bMemberPending = false;
+  if (!destFolder || !m_bReadMode || !m_pFile)
+    return Stop(PackStop::kNotReadable);
+  // The last member's archive was read in place, which leaves the stream anywhere.
+  if (m_nextHeader >= 0) {
+    if (!platform::SeekFile(m_pFile, m_nextHeader, SEEK_SET))
+      return Stop(PackStop::kIoError, platform::LastError());
+    m_nextHeader = -1;
+  }
+
+  unsigned char header[kPackHeaderSize];
+  size_t nameLength = 0;
+  if (!ReadHeader(m_pFile, header, &nameLength))
+    return false;
+  const char* name = reinterpret_cast<const char*>(header);
+  char path[kMaxPathChars + 2];
+  if (!BuildPath(destFolder, name, "", path))
+    return Stop(PackStop::kPathTooLong);
+  // Damage shows before any folder is made for the member, as when it was staged.
+  if (!TakeMemberData(ReadLittleEndian32(header + kPackDataSizeOffset)))
+    return false;
+  m_bWalkSkipped = MakeFolders(path);
+
+  if (nameOut)
+    memcpy(nameOut, name, nameLength + 1);
+  m_szStopName[0] = '\0';
+  m_bMemberPending = true;
+  return true;
+}
+
+bool CPackFile::TakeMemberData(uint32_t size) {
+  m_memberSize = size;
+  if (size <= kMemberInMemoryMax) {
+    // Small archives are read whole: one sequential read instead of minizip's seeks.
+    if (!m_memberData)
+      m_memberData.reset(new unsigned char[kMemberInMemoryMax]);
+    if (fread(m_memberData.get(), 1, size, m_pFile) == size)
+      return true;
+    if (ferror(m_pFile))
+      return Stop(PackStop::kIoError, platform::LastError());
+    return Stop(PackStop::kTruncated);
+  }
+  m_memberOffset = platform::TellFile(m_pFile);
+  if (m_packageSize < 0) {
+    if (!platform::SeekFile(m_pFile, 0, SEEK_END))
+      return Stop(PackStop::kIoError, platform::LastError());
+    m_packageSize = platform::TellFile(m_pFile);
+  }
+  if (m_memberOffset < 0 || m_packageSize < 0)
+    return Stop(PackStop::kIoError, platform::LastError());
+  if (m_packageSize - m_memberOffset < static_cast<int64_t>(size))
+    return Stop(PackStop::kTruncated);
+  m_nextHeader = m_memberOffset + size;
+  return true;
+}
+
+bool CPackFile::UnzipMember(const char* destPath, UnzipFault* fault) {
+  if (!m_bMemberPending) {
+    *fault = UnzipFault::kNotZip;
+    return false;
+  }
+  m_bMemberPending = false;
+  ArchiveSpan span;
+  span.size = m_memberSize;
+  if (m_memberSize <= kMemberInMemoryMax) {
+    span.data = m_memberData.get();
+  } else {
+    span.stream = m_pFile;
+    span.offset = m_memberOffset;
+  }
+  bool ok = UnzipSingleFile(span, destPath, fault, m_pGate);
+  if (!ok && *fault == UnzipFault::kCannotWrite && m_bWalkSkipped) {
+    CreateFoldersOnPath(destPath);
+    ok = UnzipSingleFile(span, destPath, fault, m_pGate);
+  }
+  if (!ok && *fault == UnzipFault::kCannotWrite)
+    m_szLastFolder[0] = '\0';
+  return ok;
 }
 
 const char* DescribePackStop(PackStop stop) {

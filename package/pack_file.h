@@ -1,20 +1,26 @@
 #pragma once
 // The package data.pak: member after member, each a 268-byte header (name, 4 reserved bytes,
 // little-endian 32-bit data size) followed by that many bytes of a one-file zip archive.
-// CPackFile reads it one member at a time and stages each member's archive below the install
-// location as <location>\<name>.zip, creating the folders on the way.
+// CPackFile reads it one member at a time. ExtractNext stages each member's archive below the
+// install location as <location>\<name>.zip, creating the folders on the way; the installer
+// itself uses NextMember and UnzipMember, which unpack each archive where it lies in the package
+// and so spare every file a staged copy that is written, read back and deleted.
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "package/copy_gate.h"
+#include "package/unzip_single.h"
 #include "platform/fs.h"
 
 constexpr size_t kPackNameSize = 260;
 constexpr size_t kPackHeaderSize = 268;
 constexpr size_t kPackDataSizeOffset = 264;
-// Longest path the reader builds (the staged archive), leaving room for the terminator.
+// Longest path the reader builds (a file or its staged archive), leaving room for the NUL.
 constexpr size_t kMaxPathChars = 259;
+// Members up to this size are read into memory whole and unpacked from there.
+constexpr uint32_t kMemberInMemoryMax = 65536;
 
 // Why ExtractNext stopped, so the caller can tell a clean end from a damaged package.
 enum class PackStop {
@@ -23,7 +29,7 @@ enum class PackStop {
   kNotReadable,  // no location, or no open stream in read mode
   kTruncated,    // a partial header, or the data ends inside a member
   kUnsafeName,   // a name that could write outside the location, or is no valid file name
-  kPathTooLong,  // location + name + ".zip" does not fit in a path
+  kPathTooLong,  // location + name (+ ".zip" when staged) does not fit in a path
   kIoError,      // a folder, the staged file or a read/write failed; see StopError()
 };
 
@@ -45,6 +51,18 @@ class CPackFile {
   // False at the end of the package and on any failure; StopReason() says which.
   bool ExtractNext(const char* destFolder, FILE* stream, char* nameOut);
 
+  // Reads the next member's header from the object's own stream, checks its name and makes the
+  // folders below destFolder that its file needs, staging nothing. On success copies the name
+  // into nameOut (260 bytes) when given; UnzipMember may then unpack the member. False at the
+  // end of the package and on any failure, with StopReason() as for ExtractNext.
+  // Not to be mixed with ExtractNext on one object.
+  bool NextMember(const char* destFolder, char* nameOut);
+  // Unpacks the member NextMember read into destPath, reading its archive in the package. False
+  // with the reason in fault when the file did not arrive intact; reading goes on either way.
+  bool UnzipMember(const char* destPath, UnzipFault* fault);
+  // The data size of the member NextMember read last.
+  uint32_t MemberSize() const { return m_memberSize; }
+
   // Called between the buffers of each member's copy; none by default.
   void SetCopyGate(ICopyGate* gate) { m_pGate = gate; }
 
@@ -57,8 +75,15 @@ class CPackFile {
 
  private:
   bool Stop(PackStop reason, platform::ErrorCode error = 0);
+  // Reads one header and checks its name; on success name points into header.
+  bool ReadHeader(FILE* in, unsigned char (&header)[kPackHeaderSize], size_t* nameLength);
+  // Makes the folders on the way to path unless they are the ones the last member went into;
+  // true when the walk was skipped.
+  bool MakeFolders(const char* path);
   // Creates the staged file, and the folders on its way when they may be missing.
   FILE* OpenStaged(const char* staged);
+  // Reads the data of a member NextMember found, or checks that the package holds all of it.
+  bool TakeMemberData(uint32_t size);
 
   FILE* m_pFile = nullptr;
   ICopyGate* m_pGate = nullptr;
@@ -68,6 +93,16 @@ class CPackFile {
   char m_szStopName[kPackNameSize] = {};
   // The folder (with its final backslash) that the last staged file went into.
   char m_szLastFolder[kMaxPathChars + 2] = {};
+
+  // The member NextMember read last, until UnzipMember takes it.
+  bool m_bMemberPending = false;
+  bool m_bWalkSkipped = false;
+  uint32_t m_memberSize = 0;
+  int64_t m_memberOffset = 0;  // of its data in the stream, when not held in memory
+  std::unique_ptr<unsigned char[]> m_memberData;  // kMemberInMemoryMax bytes, made on first use
+  // Where the next header starts, when the stream does not stand there (-1 when it does).
+  int64_t m_nextHeader = -1;
+  int64_t m_packageSize = -1;  // learnt when a large member needs it
 };
 
 // A short English phrase for a stop reason: "the package is truncated".

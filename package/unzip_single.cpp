@@ -3,6 +3,7 @@
 #include <unzip.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/fs.h"
 
@@ -10,10 +11,89 @@ namespace {
 
 constexpr unsigned kTransferBufferSize = 16384;
 
+// Serves minizip's reads from an ArchiveSpan. Positions are the archive's own, from 0.
+class SpanReader {
+ public:
+  explicit SpanReader(const ArchiveSpan& span) : m_span(span) {}
+
+  zlib_filefunc64_def Functions() {
+    zlib_filefunc64_def functions = {};
+    functions.zopen64_file = &Open;
+    functions.zread_file = &Read;
+    functions.zwrite_file = &Write;
+    functions.ztell64_file = &Tell;
+    functions.zseek64_file = &Seek;
+    functions.zclose_file = &Close;
+    functions.zerror_file = &Error;
+    functions.opaque = this;
+    return functions;
+  }
+
+ private:
+  static SpanReader* Self(voidpf opaque) { return static_cast<SpanReader*>(opaque); }
+
+  static voidpf ZCALLBACK Open(voidpf opaque, const void*, int) { return opaque; }
+
+  static uLong ZCALLBACK Read(voidpf opaque, voidpf, void* buffer, uLong size) {
+    SpanReader* self = Self(opaque);
+    const ArchiveSpan& span = self->m_span;
+    uint64_t left = span.size - self->m_pos;
+    size_t want = size < left ? size : static_cast<size_t>(left);
+    size_t got = want;
+    if (span.data) {
+      memcpy(buffer, span.data + self->m_pos, want);
+    } else {
+      // minizip seeks before every read; only a real jump costs the stream its buffer.
+      int64_t at = span.offset + static_cast<int64_t>(self->m_pos);
+      if (at != self->m_streamPos && !platform::SeekFile(span.stream, at, SEEK_SET)) {
+        self->m_failed = true;
+        return 0;
+      }
+      got = fread(buffer, 1, want, span.stream);
+      self->m_streamPos = at + static_cast<int64_t>(got);
+      if (got < want)
+        self->m_failed = true;
+    }
+    self->m_pos += got;
+    return static_cast<uLong>(got);
+  }
+
+  static uLong ZCALLBACK Write(voidpf, voidpf, const void*, uLong) { return 0; }
+
+  static ZPOS64_T ZCALLBACK Tell(voidpf opaque, voidpf) { return Self(opaque)->m_pos; }
+
+  static long ZCALLBACK Seek(voidpf opaque, voidpf, ZPOS64_T offset, int origin) {
+    SpanReader* self = Self(opaque);
+    uint64_t base = origin == ZLIB_FILEFUNC_SEEK_CUR   ? self->m_pos
+                    : origin == ZLIB_FILEFUNC_SEEK_END ? self->m_span.size
+                                                       : 0;
+    // Offsets wrap like the unsigned arithmetic minizip does; anything outside the span fails.
+    uint64_t target = base + offset;
+    if (target > self->m_span.size)
+      return -1;
+    self->m_pos = target;
+    return 0;
+  }
+
+  static int ZCALLBACK Close(voidpf, voidpf) { return 0; }
+
+  static int ZCALLBACK Error(voidpf opaque, voidpf) { return Self(opaque)->m_failed ? 1 : 0; }
+
+  ArchiveSpan m_span;
+  uint64_t m_pos = 0;
+  int64_t m_streamPos = -1;  // where the stream stands, when we know it
+  bool m_failed = false;
+};
+
 // Closes the archive on every path out of UnzipSingleFile.
 class UnzArchive {
  public:
   explicit UnzArchive(const char* path) : m_handle(unzOpen(platform::HostPath(path).c_str())) {}
+  explicit UnzArchive(SpanReader* reader) {
+    zlib_filefunc64_def functions = reader->Functions();
+    // The name only has to be non-null: the reader's Open ignores it.
+    m_handle = unzOpen2_64("", &functions);
+  }
   ~UnzArchive() {
     if (m_handle)
       unzClose(m_handle);
@@ -50,21 +130,10 @@ UnzipFault CopyMember(unzFile archive, FILE* out, ICopyGate* gate) {
   return unzeof(archive) ? UnzipFault::kNone : UnzipFault::kDamaged;
 }
 
-}  // namespace
-
-bool UnzipSingleFile(const char* zipPath, const char* destPath) {
-  return UnzipSingleFile(zipPath, destPath, nullptr);
-}
-
-bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault) {
-  return UnzipSingleFile(zipPath, destPath, fault, nullptr);
-}
-
-bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault,
-                     ICopyGate* gate) {
+bool UnzipOpened(const UnzArchive& archive, const char* destPath, UnzipFault* fault,
+                 ICopyGate* gate) {
   if (fault)
     *fault = UnzipFault::kNone;
-  UnzArchive archive(zipPath);
   if (!archive.get())
     return Fail(fault, UnzipFault::kNotZip);
 
@@ -90,6 +159,29 @@ bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* faul
   if (copied == UnzipFault::kNone && closed != UNZ_OK)
     copied = UnzipFault::kDamaged;
   return copied == UnzipFault::kNone ? true : Fail(fault, copied);
+}
+
+}  // namespace
+
+bool UnzipSingleFile(const char* zipPath, const char* destPath) {
+  return UnzipSingleFile(zipPath, destPath, nullptr);
+}
+
+bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault) {
+  return UnzipSingleFile(zipPath, destPath, fault, nullptr);
+}
+
+bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault,
+                     ICopyGate* gate) {
+  UnzArchive archive(zipPath);
+  return UnzipOpened(archive, destPath, fault, gate);
+}
+
+bool UnzipSingleFile(const ArchiveSpan& span, const char* destPath, UnzipFault* fault,
+                     ICopyGate* gate) {
+  SpanReader reader(span);
+  UnzArchive archive(&reader);
+  return UnzipOpened(archive, destPath, fault, gate);
 }
 
 const char* DescribeUnzipFault(UnzipFault fault) {

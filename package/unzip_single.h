@@ -1,4 +1,7 @@
 #pragma once
+#include <cstdint>
+#include <cstdio>
+
 #include "package/copy_gate.h"
 
 // Unpacks the first member of a one-file zip archive into a file of the caller's choosing.
@@ -20,5 +23,17 @@ bool UnzipSingleFile(const char* zipPath, const char* destPath);
 bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault);
 // The same, calling gate between the buffers of the copy.
 bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault, ICopyGate* gate);
+
+// A zip archive read where it lies: in memory, or in a stretch of an open stream such as a
+// member inside the package. Nothing has to be staged on disk first.
+struct ArchiveSpan {
+  const unsigned char* data = nullptr;  // the archive's bytes; null to read them from stream
+  FILE* stream = nullptr;
+  int64_t offset = 0;  // where the archive starts in stream
+  uint64_t size = 0;
+};
+// The same as for a path; a stream is left at an unspecified position.
+bool UnzipSingleFile(const ArchiveSpan& archive, const char* destPath, UnzipFault* fault,
+                     ICopyGate* gate);
 
 const char* DescribeUnzipFault(UnzipFault fault);

@@ -99,14 +99,13 @@ bool ExtractPack(const std::string& pakPath, const std::string& destFolder, bool
                  PackFault* fault) {
   *fault = PackFault();
   *members = 0;
-  PakStream pak(pakPath);
-  if (!pak.get())
-    return OpenFault(fault, pakPath);
+  // The installer's own loop, so that what passes here installs.
   CPackFile reader;
+  if (!reader.Open(pakPath.c_str(), true))
+    return OpenFault(fault, pakPath);
   char name[kPackNameSize];
-  for (;;) {
-    uint64_t offset = static_cast<uint64_t>(platform::TellFile(pak.get()));
-    if (!reader.ExtractNext(destFolder.c_str(), pak.get(), name)) {
+  for (uint64_t offset = 0;; offset += kPackHeaderSize + reader.MemberSize()) {
+    if (!reader.NextMember(destFolder.c_str(), name)) {
       if (reader.StopReason() == PackStop::kEnd)
         return true;
       std::string what = DescribePackStop(reader.StopReason());
@@ -115,12 +114,9 @@ bool ExtractPack(const std::string& pakPath, const std::string& destFolder, bool
       return Fault(fault, offset, reader.StopName(), what);
     }
     std::string finalPath = destFolder + "\\" + name;
-    std::string staged = finalPath + ".zip";
     platform::SetNormalAttributes(finalPath.c_str());
     UnzipFault unzipFault;
-    bool ok = UnzipSingleFile(staged.c_str(), finalPath.c_str(), &unzipFault);
-    platform::RemoveFile(staged.c_str());
-    if (!ok)
+    if (!reader.UnzipMember(finalPath.c_str(), &unzipFault))
       return Fault(fault, offset, name, DescribeUnzipFault(unzipFault));
     ++*members;
     if (extracted)

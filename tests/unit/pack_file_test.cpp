@@ -199,4 +199,86 @@ TEST_F(PackFileTest, StagedArchivesUnpackToTheOriginalFiles) {
   }
 }
 
+// Bytes that deflate cannot shrink, so their archive stays as large as they are.
+std::string Noise(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return bytes;
+}
+
+TEST_F(PackFileTest, MembersUnpackInPlaceWithoutStagedArchives) {
+  // Small archives are read into memory, large ones read where they lie; the order mixes both
+  // so that the stream must find each next header after a large member.
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"a.txt", "alpha"},        {"bin\\big.dat", Noise(3 * kMemberInMemoryMax, 1)},
+      {"bin\\small.txt", "beta"}, {"stored.bin", Noise(kMemberInMemoryMax + 1, 2)},
+      {"empty.txt", ""},         {"x\\y\\z.txt", "nested"},
+  };
+  std::string bytes;
+  for (const auto& file : files)
+    bytes += MemberBytes(file.first, file.second, file.first == "stored.bin" ? 0 : 6);
+  OpenPackage(bytes);
+  std::string location = m_scratch.Join("new\\dest");
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.first);
+    ASSERT_TRUE(m_pack.NextMember(location.c_str(), m_name));
+    EXPECT_EQ(m_name, file.first);
+    std::string finalPath = location + "\\" + m_name;
+    UnzipFault fault;
+    EXPECT_TRUE(m_pack.UnzipMember(finalPath.c_str(), &fault)) << DescribeUnzipFault(fault);
+    EXPECT_EQ(ReadWholeFile(finalPath), file.second);
+  }
+  EXPECT_FALSE(m_pack.NextMember(location.c_str(), m_name));
+  EXPECT_EQ(m_pack.StopReason(), PackStop::kEnd);
+  for (const std::string& created : Created())
+    EXPECT_EQ(created.find(".zip"), std::string::npos) << created;
+
+  // A folder removed behind the reader's back is made again.
+  OpenPackage(MemberBytes("a\\x.txt", "x") + MemberBytes("a\\y.txt", "y"));
+  ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
+  ASSERT_TRUE(platform::RemoveTree(m_location.c_str()));
+  ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
+  UnzipFault fault;
+  EXPECT_TRUE(m_pack.UnzipMember((m_location + "\\a\\y.txt").c_str(), &fault));
+}
+
+TEST_F(PackFileTest, DamageFoundInPlaceStopsOrFailsOnlyThatMember) {
+  // A member whose data the package does not hold whole is truncation, found before anything
+  // is made for it, small or large.
+  for (size_t size : {size_t{5000}, 2 * size_t{kMemberInMemoryMax}}) {
+    SCOPED_TRACE(size);
+    std::string member = MemberBytes("sub\\cut.dat", Noise(size, 3), 0);
+    OpenPackage(MemberBytes("ok.txt", "ok") + member.substr(0, member.size() - 1));
+    ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
+    EXPECT_FALSE(m_pack.NextMember(m_location.c_str(), m_name));
+    EXPECT_EQ(m_pack.StopReason(), PackStop::kTruncated);
+    EXPECT_STREQ(m_pack.StopName(), "sub\\cut.dat");
+    EXPECT_EQ(Created(), (std::vector<std::string>{"dest"}));
+    platform::RemoveTree(m_location.c_str());
+  }
+
+  // Corrupt data inside a large archive fails that file; the next member still reads.
+  std::string big = MemberBytes("big.dat", Noise(2 * kMemberInMemoryMax, 4), 0);
+  big[kPackHeaderSize + ZipDataOffset(big.substr(kPackHeaderSize)) + 1000] ^= 0x55;
+  OpenPackage(big + MemberBytes("after.txt", "after"));
+  ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
+  UnzipFault fault;
+  EXPECT_FALSE(m_pack.UnzipMember((m_location + "\\big.dat").c_str(), &fault));
+  EXPECT_EQ(fault, UnzipFault::kCrcMismatch);
+  ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
+  EXPECT_TRUE(m_pack.UnzipMember((m_location + "\\after.txt").c_str(), &fault));
+  EXPECT_EQ(ReadWholeFile(m_location + "\\after.txt"), "after");
+
+  // With nothing staged, the longest path is the file's own.
+  std::string name(kMaxPathChars - 1 - m_location.size(), 'n');
+  OpenPackage(MemberBytes(name, "x"));
+  EXPECT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
+  OpenPackage(MemberBytes(name + "n", "x"));
+  EXPECT_FALSE(m_pack.NextMember(m_location.c_str(), m_name));
+  EXPECT_EQ(m_pack.StopReason(), PackStop::kPathTooLong);
+}
+
 }  // namespace
