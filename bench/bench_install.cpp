@@ -1,5 +1,5 @@
 // Runs the install worker's whole loop natively, as the progress dialog's thread does, with a
-// view that shows nothing: staged archive, unpacking, one uninstall log entry per file, and the
+// view that shows nothing: unpacking from the package, one uninstall log entry per file, and the
 // status text and progress step calls, so the time measured is the engine's and not a window's.
 // Like the dialog, it makes the installation folder and copies the log template in first.
 //

@@ -24,7 +24,7 @@ struct PackFault {
 bool ListPack(const std::string& pakPath, const std::function<void(const MemberListing&)>& list,
               PackFault* fault);
 
-// Stages and unpacks every member into destFolder exactly as the installer does, calling
+// Unpacks every member into destFolder exactly as the installer does, calling
 // extracted with each final path. With keepFiles false each file is deleted right after its
 // check, so verifying needs room for one member only. Returns false at the first fault.
 bool ExtractPack(const std::string& pakPath, const std::string& destFolder, bool keepFiles,

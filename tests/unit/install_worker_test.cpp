@@ -137,7 +137,7 @@ TEST_F(InstallWorkerTest, CancelAtTheTopOfAPassStopsBeforeThatMember) {
   EXPECT_EQ(outcome.entries, 1);
   EXPECT_EQ(LogValue("file0"), m_location + "\\app.exe");
   EXPECT_EQ(LogValue("file1"), "<none>");
-  // The second member was read and staged; its staged archive does not stay behind.
+  // The second member was read, but nothing of it reaches the disk.
   EXPECT_FALSE(platform::FileExists((m_location + "\\doc\\readme.txt.zip").c_str()));
   EXPECT_FALSE(platform::FileExists((m_location + "\\doc\\readme.txt").c_str()));
   EXPECT_EQ(phase.counterAtStart, -1);
