@@ -219,7 +219,7 @@ bool CPackFile::NextMember(const char* destFolder, char* nameOut) {
 
 bool CPackFile::TakeMemberData(uint32_t size) {
   m_memberSize = size;
-  if (size <= kMemberInMemoryMax) {
+  if (size <= m_inMemoryMax) {
     // Small archives are read whole: one sequential read instead of minizip's seeks.
     if (!m_memberData)
       m_memberData.reset(new unsigned char[kMemberInMemoryMax]);
@@ -251,7 +251,7 @@ bool CPackFile::UnzipMember(const char* destPath, UnzipFault* fault) {
   m_bMemberPending = false;
   ArchiveSpan span;
   span.size = m_memberSize;
-  if (m_memberSize <= kMemberInMemoryMax) {
+  if (m_memberSize <= m_inMemoryMax) {
     span.data = m_memberData.get();
   } else {
     span.stream = m_pFile;

@@ -60,6 +60,11 @@ class CPackFile {
   // Unpacks the member NextMember read into destPath, reading its archive in the package. False
   // with the reason in fault when the file did not arrive intact; reading goes on either way.
   bool UnzipMember(const char* destPath, UnzipFault* fault);
+  // Members up to bytes (at most kMemberInMemoryMax) are read into memory; the fuzzer sets 0 to
+  // reach the reading in place with small inputs.
+  void SetMemberInMemoryMax(uint32_t bytes) {
+    m_inMemoryMax = bytes < kMemberInMemoryMax ? bytes : kMemberInMemoryMax;
+  }
   // The data size of the member NextMember read last.
   uint32_t MemberSize() const { return m_memberSize; }
 
@@ -98,6 +103,7 @@ class CPackFile {
   bool m_bMemberPending = false;
   bool m_bWalkSkipped = false;
   uint32_t m_memberSize = 0;
+  uint32_t m_inMemoryMax = kMemberInMemoryMax;
   int64_t m_memberOffset = 0;  // of its data in the stream, when not held in memory
   std::unique_ptr<unsigned char[]> m_memberData;  // kMemberInMemoryMax bytes, made on first use
   // Where the next header starts, when the stream does not stand there (-1 when it does).

@@ -31,6 +31,42 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// The installer's loop over the package; inMemoryMax picks how member archives are read.
+// Returns what happened to each member, with the bytes of every file written.
+std::string InstallAll(const std::string& pak, const std::string& dest,
+                       const std::string& insideDest, uint32_t inMemoryMax) {
+  std::string outcome;
+  CPackFile pack(pak.c_str(), true);
+  pack.SetMemberInMemoryMax(inMemoryMax);
+  // Exactly the size the reader promises to fill, so ASan sees any write past it.
+  char name[kPackNameSize];
+  for (int member = 0; member < kMaxMembers; ++member) {
+    if (!pack.NextMember(dest.c_str(), name)) {
+      fuzz::Check(pack.StopReason() != PackStop::kNone, "stopped without a reason");
+      fuzz::Check(strnlen(pack.StopName(), kPackNameSize) < kPackNameSize,
+                  "stop name is not terminated");
+      outcome += "stop " + std::to_string(static_cast<int>(pack.StopReason()));
+      break;
+    }
+    size_t length = strnlen(name, kPackNameSize);
+    fuzz::Check(length < kPackNameSize, "member name is not terminated");
+    fuzz::Check(CheckMemberName(name, length) == NameCheck::kOk,
+                "read a member whose name the name check refuses");
+    // The installer's own steps for a member.
+    const std::string target = dest + "\\" + name;
+    UnzipFault fault;
+    bool ok = pack.UnzipMember(target.c_str(), &fault);
+    if (ok)
+      fuzz::Check(StartsWith(Resolved(target), insideDest), "file written outside destination");
+    outcome += std::string(name) + " " + std::to_string(static_cast<int>(fault)) + "\n";
+    std::string bytes;
+    if (ok && fuzz::ReadFile(target, &bytes))
+      outcome += bytes + "\n";
+  }
+  pack.Close();
+  return outcome;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -41,28 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Check(platform::CreateFolder(dest.c_str()), "cannot create the destination folder");
   const std::string insideDest = Resolved(dest) + "/";
 
-  CPackFile pack(pak.c_str(), true);
-  // Exactly the size the reader promises to fill, so ASan sees any write past it.
-  char name[kPackNameSize];
-  for (int member = 0; member < kMaxMembers; ++member) {
-    if (!pack.NextMember(dest.c_str(), name)) {
-      fuzz::Check(pack.StopReason() != PackStop::kNone, "stopped without a reason");
-      fuzz::Check(strnlen(pack.StopName(), kPackNameSize) < kPackNameSize,
-                  "stop name is not terminated");
-      break;
-    }
-    size_t length = strnlen(name, kPackNameSize);
-    fuzz::Check(length < kPackNameSize, "member name is not terminated");
-    fuzz::Check(CheckMemberName(name, length) == NameCheck::kOk,
-                "read a member whose name the name check refuses");
-    // The installer's own steps for a member.
-    const std::string target = dest + "\\" + name;
-    UnzipFault fault;
-    if (pack.UnzipMember(target.c_str(), &fault)) {
-      fuzz::Check(StartsWith(Resolved(target), insideDest), "file written outside destination");
-    }
-  }
-  pack.Close();
+  // Archives read from memory, then the same read in place: small inputs reach both ways.
+  std::string inMemory = InstallAll(pak, dest, insideDest, kMemberInMemoryMax);
+  fuzz::Check(platform::RemoveTree(dest.c_str()), "cannot remove the destination folder");
+  fuzz::Check(platform::CreateFolder(dest.c_str()), "cannot create the destination folder");
+  std::string inPlace = InstallAll(pak, dest, insideDest, 0);
+  fuzz::Check(inMemory == inPlace, "reading archives in place differs from reading them whole");
 
   std::vector<platform::FolderEntry> entries;
   fuzz::Check(platform::ListFolder(scratch.c_str(), &entries), "cannot list the scratch folder");
