@@ -32,6 +32,12 @@ class CShellLinkWriter : public IShortcutWriter {
   }
 };
 
+// The worker's request to show what it recorded; and how often the timer shows it otherwise,
+// often enough to look live and rare enough to cost nothing beside the unpacking.
+constexpr UINT kFlushMessage = WM_APP + 1;
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshMs = 50;
+
 }  // namespace
 
 CExtractDlg::CExtractDlg(CWnd* parent) : CDialog(IDD_EXTRACT_DIALOG, parent) {}
@@ -39,6 +45,8 @@ CExtractDlg::CExtractDlg(CWnd* parent) : CDialog(IDD_EXTRACT_DIALOG, parent) {}
 CExtractDlg::~CExtractDlg() = default;
 
 BEGIN_MESSAGE_MAP(CExtractDlg, CDialog)
+ON_WM_TIMER()
+ON_MESSAGE(kFlushMessage, &CExtractDlg::OnFlush)
 END_MESSAGE_MAP()
 
 INT_PTR CExtractDlg::Run(const char* location) {
@@ -65,6 +73,7 @@ BOOL CExtractDlg::OnInitDialog() {
   SendMessageA(m_progress.m_hWnd, PBM_SETPOS, 0, 0);
   SendMessageA(m_progress.m_hWnd, PBM_SETSTEP, 1, 0);
   m_bCancel = false;
+  SetTimer(kRefreshTimer, kRefreshMs);
   m_pThread = AfxBeginThread(InstallThreadProc, this);
   if (!m_pThread) {
     // Without a worker nothing would ever close the dialog.
@@ -77,23 +86,59 @@ BOOL CExtractDlg::OnInitDialog() {
 void CExtractDlg::OnCancel() {
   if (m_bEnded)
     return;
+  // The window stands still while the question is open: the question box's own loop still
+  // delivers the timer, and the worker may record once more before it reaches its next pause
+  // check. What it recorded is shown once the question is answered.
+  m_relay.Hold();
   m_pause.Pause();
   int answer = MessageBox("Cancel setup?", "setup", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
   // The flag goes up before the worker moves on, so it stops at its very next check.
   if (answer == IDYES)
     m_bCancel = true;
+  m_relay.Release();
+  ProgressUpdate update;
+  if (m_relay.TakeAll(&update))
+    Apply(update);
   m_pause.Resume();
 }
 
+void CExtractDlg::OnTimer(UINT_PTR id) {
+  if (id != kRefreshTimer)
+    return;
+  ProgressUpdate update;
+  if (m_relay.TakeForTick(&update))
+    Apply(update);
+}
+
+LRESULT CExtractDlg::OnFlush(WPARAM, LPARAM) {
+  // Even while the cancel question is open: the worker flushes only when its work is done.
+  ProgressUpdate update;
+  if (m_relay.TakeAll(&update))
+    Apply(update);
+  return 0;
+}
+
+void CExtractDlg::Apply(const ProgressUpdate& update) {
+  if (update.pathChanged)
+    SetDlgItemText(IDC_DEST_FILE, update.path);
+  for (int i = 0; i < update.steps; ++i)
+    m_progress.StepIt();
+}
+
+void CExtractDlg::Flush() {
+  SendMessageA(m_hWnd, kFlushMessage, 0, 0);
+}
+
 void CExtractDlg::ShowPath(const char* path) {
-  SetDlgItemText(IDC_DEST_FILE, path);
+  m_relay.RecordPath(path);
 }
 
 void CExtractDlg::StepProgress() {
-  SendMessageA(m_progress.m_hWnd, PBM_STEPIT, 0, 0);
+  m_relay.RecordStep();
 }
 
 int CExtractDlg::ShowMessage(const char* text, const char* caption, unsigned type) {
+  Flush();
   return MessageBox(text, caption, type);
 }
 
@@ -107,6 +152,7 @@ void CExtractDlg::WaitWhilePaused() {
 
 void CExtractDlg::End() {
   m_bEnded = true;
+  Flush();
   PostMessageA(m_hWnd, WM_QUIT, 0, 0);
 }
 

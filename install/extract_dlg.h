@@ -7,6 +7,7 @@
 
 #include "install/install_view.h"
 #include "install/pause_gate.h"
+#include "install/progress_relay.h"
 #include "platform/cstring.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -29,6 +30,9 @@ class CExtractDlg : public CDialog, public IInstallView {
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
   void OnCancel() override;
+  void OnTimer(UINT_PTR id);
+  // Sent by the worker: shows everything it recorded, before it goes on.
+  LRESULT OnFlush(WPARAM, LPARAM);
 
   // What the worker uses, on the worker's thread.
   void ShowPath(const char* path) override;
@@ -40,7 +44,13 @@ class CExtractDlg : public CDialog, public IInstallView {
 
  private:
   friend UINT InstallThreadProc(LPVOID param);
+  // Shows what the relay gives, on the user-interface thread.
+  void Apply(const ProgressUpdate& update);
+  // Has the user-interface thread show everything recorded, and waits until it has.
+  void Flush();
+
   CPauseGate m_pause;
+  CProgressRelay m_relay;
   // Set once the worker has ended the dialog: a late cancel then asks nothing.
   std::atomic<bool> m_bEnded{false};
 

@@ -12,18 +12,28 @@ class CCmdTarget;
 // How a handler is called.
 enum AfxSig : UINT {
   AfxSig_end = 0,
-  AfxSig_vv,  // void Handler()
-  AfxSig_hv,  // HCURSOR Handler(), for WM_QUERYDRAGICON
+  AfxSig_vv,   // void Handler()
+  AfxSig_hv,   // HCURSOR Handler(), for WM_QUERYDRAGICON
+  AfxSig_vu,   // void Handler(UINT_PTR), for WM_TIMER
+  AfxSig_lwl,  // LRESULT Handler(WPARAM, LPARAM), for a message of the program's own
 };
 
 // The handler, in the member that matches its signature.
 union AfxHandler {
   constexpr AfxHandler() : vv(nullptr) {}
-  constexpr AfxHandler(void (CCmdTarget::*f)()) : vv(f) {}     // NOLINT: implicit on purpose
-  constexpr AfxHandler(HCURSOR (CCmdTarget::*f)()) : hv(f) {}  // NOLINT
+  constexpr AfxHandler(void (CCmdTarget::*f)()) : vv(f) {}          // NOLINT: implicit on purpose
+  constexpr AfxHandler(HCURSOR (CCmdTarget::*f)()) : hv(f) {}       // NOLINT
+  constexpr AfxHandler(void (CCmdTarget::*f)(UINT_PTR)) : vu(f) {}  // NOLINT
+  constexpr AfxHandler(LRESULT (CCmdTarget::*f)(WPARAM, LPARAM)) : lwl(f) {}  // NOLINT
   void (CCmdTarget::*vv)();
   HCURSOR (CCmdTarget::*hv)();
+  void (CCmdTarget::*vu)(UINT_PTR);
+  LRESULT (CCmdTarget::*lwl)(WPARAM, LPARAM);
 };
+
+// A pointer to a member function of Class with the function type Fn, such as void(UINT_PTR).
+template <class Class, class Fn>
+using AfxMemberFn = Fn Class::*;
 
 struct AFX_MSGMAP_ENTRY {
   UINT nMessage;
@@ -71,13 +81,16 @@ class CCmdTarget : public CObject {
 
 // A handler is converted to the base class's pointer type of its own signature, which is well
 // defined for single inheritance, and dispatch calls it through that type.
-#define AFX_ENTRY(message, code, id, sig, result, fn) \
-  {message, code, id, sig,                            \
-   AfxHandler(static_cast<result (CCmdTarget::*)()>(static_cast<result (ThisClass::*)()>(fn)))},
+#define AFX_ENTRY(message, code, id, sig, fnType, fn)       \
+  {message, code, id, sig,                                  \
+   AfxHandler(static_cast<AfxMemberFn<CCmdTarget, fnType>>( \
+       static_cast<AfxMemberFn<ThisClass, fnType>>(fn)))},
 
-#define ON_WM_PAINT() AFX_ENTRY(WM_PAINT, 0, 0, AfxSig_vv, void, &ThisClass::OnPaint)
-#define ON_WM_DESTROY() AFX_ENTRY(WM_DESTROY, 0, 0, AfxSig_vv, void, &ThisClass::OnDestroy)
+#define ON_WM_PAINT() AFX_ENTRY(WM_PAINT, 0, 0, AfxSig_vv, void(), &ThisClass::OnPaint)
+#define ON_WM_DESTROY() AFX_ENTRY(WM_DESTROY, 0, 0, AfxSig_vv, void(), &ThisClass::OnDestroy)
 #define ON_WM_QUERYDRAGICON() \
-  AFX_ENTRY(WM_QUERYDRAGICON, 0, 0, AfxSig_hv, HCURSOR, &ThisClass::OnQueryDragIcon)
-#define ON_BN_CLICKED(id, fn) AFX_ENTRY(WM_COMMAND, BN_CLICKED, id, AfxSig_vv, void, fn)
-#define ON_COMMAND(id, fn) AFX_ENTRY(WM_COMMAND, 0, id, AfxSig_vv, void, fn)
+  AFX_ENTRY(WM_QUERYDRAGICON, 0, 0, AfxSig_hv, HCURSOR(), &ThisClass::OnQueryDragIcon)
+#define ON_BN_CLICKED(id, fn) AFX_ENTRY(WM_COMMAND, BN_CLICKED, id, AfxSig_vv, void(), fn)
+#define ON_COMMAND(id, fn) AFX_ENTRY(WM_COMMAND, 0, id, AfxSig_vv, void(), fn)
+#define ON_WM_TIMER() AFX_ENTRY(WM_TIMER, 0, 0, AfxSig_vu, void(UINT_PTR), &ThisClass::OnTimer)
+#define ON_MESSAGE(message, fn) AFX_ENTRY(message, 0, 0, AfxSig_lwl, LRESULT(WPARAM, LPARAM), fn)

@@ -12,7 +12,7 @@ CString CWnd::GetDlgItemText(int id) const {
   return text;
 }
 
-bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   const AFX_MSGMAP_ENTRY* entry =
       FindMessageEntry(message, message == WM_COMMAND ? HIWORD(wParam) : 0,
                        message == WM_COMMAND ? LOWORD(wParam) : 0);
@@ -26,6 +26,12 @@ bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
       break;
     case AfxSig_hv:
       *result = reinterpret_cast<LRESULT>((this->*entry->pfn.hv)());
+      break;
+    case AfxSig_vu:
+      (this->*entry->pfn.vu)(static_cast<UINT_PTR>(wParam));
+      break;
+    case AfxSig_lwl:
+      *result = (this->*entry->pfn.lwl)(wParam, lParam);
       break;
     default:
       return false;

@@ -17,6 +17,9 @@ class CWnd : public CCmdTarget {
   int MessageBox(const char* text, const char* caption, UINT type) {
     return ::MessageBoxA(m_hWnd, text, caption, type);
   }
+  UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) {
+    return ::SetTimer(m_hWnd, id, elapseMs, nullptr);
+  }
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
   HICON SetIcon(HICON icon, BOOL big) {
     return reinterpret_cast<HICON>(

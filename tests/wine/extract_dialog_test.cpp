@@ -2,6 +2,7 @@
 // dialog from a distribution folder, and these tests watch and answer it as a user would.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,8 +24,10 @@ constexpr int kIdNo = 7;
 
 class ExtractDialogTest : public ::testing::Test {
  protected:
-  // A distribution folder: the host program, data.pak with files of the given size, setup.ini.
-  void MakeDistribution(int files, size_t fileSize, bool withPackage = true) {
+  // A distribution folder: the host program, data.pak with files of the given size, setup.ini
+  // with the number of files the bar is set for (by default, the number in the package).
+  void MakeDistribution(int files, size_t fileSize, bool withPackage = true, int totalFiles = -1,
+                        const std::string& hostSettings = "") {
     ASSERT_TRUE(platform::CreateFolder(m_dist.c_str()));
     ASSERT_TRUE(platform::CopyFileReplacing((ProgramFolder() + "extract_host.exe").c_str(),
                                             m_host.c_str()));
@@ -37,8 +40,10 @@ class ExtractDialogTest : public ::testing::Test {
     if (withPackage) {
       ASSERT_TRUE(WriteWholeFile(m_dist + "\\data.pak", package));
     }
-    ASSERT_TRUE(WriteWholeFile(m_dist + "\\setup.ini",
-                               "[main]\r\ntotalfiles=" + std::to_string(files) + "\r\n"));
+    ASSERT_TRUE(WriteWholeFile(
+        m_dist + "\\setup.ini",
+        "[main]\r\ntotalfiles=" + std::to_string(totalFiles < 0 ? files : totalFiles) + "\r\n" +
+            hostSettings));
     ASSERT_TRUE(WriteWholeFile(m_dist + "\\uninstall.ini", "[product]\r\nname=Test\r\n"));
   }
 
@@ -88,6 +93,81 @@ TEST_F(ExtractDialogTest, InstallsThePackageAndCloses) {
   ReadProfileString("product", "name", "", name, sizeof name,
                     (m_location + "\\uninstall.ini").c_str());
   EXPECT_STREQ(name, "Test");
+}
+
+// Where this system's progress bar, set as the dialog sets it, stands after that many single
+// steps: past its maximum it starts over.
+int PositionAfterSteps(int maximum, int steps) {
+  INITCOMMONCONTROLSEX init = {sizeof init, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&init);
+  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 100, 10, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+  if (!bar)
+    return -1;
+  SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, maximum));
+  SendMessageA(bar, PBM_SETSTEP, 1, 0);
+  for (int i = 0; i < steps; ++i)
+    SendMessageA(bar, PBM_STEPIT, 0, 0);
+  int position = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
+  DestroyWindow(bar);
+  return position;
+}
+
+// Files come faster than the window refreshes, so many steps are shown at once; they must leave
+// the bar exactly where a step per file would, also when it has wrapped around.
+TEST_F(ExtractDialogTest, MoreFilesThanTheBarHoldsEndWhereAStepPerFileWould) {
+  MakeDistribution(61, 100, true, 7);
+  int expected = PositionAfterSteps(7, 61);
+  ASSERT_GE(expected, 0);
+  ASSERT_NE(expected, 7);  // a wrapped bar, not one stopped at its end
+  HWND dialog = StartDialog();
+  ASSERT_NE(dialog, nullptr);
+  HWND box = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), "Install completed!");
+  EXPECT_EQ(ProgressPosition(dialog, IDC_PROGRESS), expected);
+  EXPECT_EQ(ItemText(dialog, IDC_DEST_FILE), m_location + "\\" + m_names.back());
+  ASSERT_TRUE(ClickButton(box, IDOK));
+  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+}
+
+// The host's dialog that ignores its refresh timer: what it shows comes only from the flushes.
+constexpr char kIgnoreTicks[] = "[host]\r\nignoreticks=1\r\n";
+
+TEST_F(ExtractDialogTest, CompletionMessageComesAfterTheFinalBarAndPathAreShown) {
+  MakeDistribution(20, 100, true, -1, kIgnoreTicks);
+  HWND dialog = StartDialog();
+  ASSERT_NE(dialog, nullptr);
+  HWND box = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(ProgressPosition(dialog, IDC_PROGRESS), 20);
+  EXPECT_EQ(ItemText(dialog, IDC_DEST_FILE), m_location + "\\" + m_names.back());
+  ASSERT_TRUE(ClickButton(box, IDOK));
+  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
+}
+
+TEST_F(ExtractDialogTest, WhatWasRecordedDuringTheQuestionIsShownOnceItIsAnswered) {
+  MakeDistribution(200, 256 * 1024, true, -1, kIgnoreTicks);
+  HWND dialog = StartDialog();
+  ASSERT_NE(dialog, nullptr);
+  DWORD start = GetTickCount();
+  while (LogValue("file1") == "<none>" && GetTickCount() - start < kTimeoutMs)
+    Sleep(10);
+  ASSERT_TRUE(ClickButton(dialog, IDCANCEL));
+  HWND question = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
+  ASSERT_NE(question, nullptr);
+  EXPECT_EQ(ProgressPosition(dialog, IDC_PROGRESS), 0);
+  ASSERT_TRUE(ClickButton(question, kIdNo));
+  ASSERT_TRUE(WaitForWindowGone(question, kTimeoutMs));
+  // The dialog answers this read only once it is back in its loop, after it showed the lot.
+  EXPECT_GT(ProgressPosition(dialog, IDC_PROGRESS), 0);
+  EXPECT_EQ(ItemText(dialog, IDC_DEST_FILE).find(m_location + "\\sub\\file"), 0u);
+
+  ASSERT_TRUE(ClickButton(dialog, IDCANCEL));
+  question = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
+  ASSERT_NE(question, nullptr);
+  ASSERT_TRUE(ClickButton(question, kIdYes));
+  ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
 }
 
 TEST_F(ExtractDialogTest, CancelAnsweredNoGoesOnAndYesStops) {

@@ -3,7 +3,21 @@
 #include <windows.h>
 
 #include "install/extract_dlg.h"
+#include "platform/setup_config.h"
 #include "ui/win_app.h"
+
+// With [host] ignoreticks=1 in setup.ini the refresh timer shows nothing, so whatever the window
+// shows got there only through the worker's own flushes and the answer to the cancel question.
+class CNoTickDlg : public CExtractDlg {
+ protected:
+  void OnTimer(UINT_PTR) {}
+
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CNoTickDlg, CExtractDlg)
+ON_WM_TIMER()
+END_MESSAGE_MAP()
 
 class CExtractHostApp : public CWinApp {
  public:
@@ -12,8 +26,13 @@ class CExtractHostApp : public CWinApp {
     location = location ? location + 1 : "";
     while (*location == ' ')
       ++location;
-    CExtractDlg dialog;
-    dialog.Run(location);
+    if (ReadSetupInt("host", "ignoreticks") == 1) {
+      CNoTickDlg dialog;
+      dialog.Run(location);
+    } else {
+      CExtractDlg dialog;
+      dialog.Run(location);
+    }
     return FALSE;
   }
 };
