@@ -506,6 +506,60 @@ std::string Encode(const Units& units, Encoding encoding) {
   return bytes;
 }
 
+// ---- Remembering added names in fixed memory ----
+
+// Bits set per name. With the default 2^22 bits, a new name after 100,000 others is taken for
+// a seen one about once in 10^8 times, which costs a look through the file and nothing more.
+const int kFilterHashes = 16;
+
+// Read at most this much of the file at a time when looking for an added key.
+const size_t kReadChunk = 1 << 16;
+
+// splitmix64's finaliser: spreads the bits of an FNV hash over the whole word.
+uint64_t Mix(uint64_t x) {
+  x ^= x >> 30;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 27;
+  x *= 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+// The name's bits, by double hashing: h1 + i * h2.
+void FilterIndices(const Units& folded, size_t bits, size_t* index) {
+  uint64_t hash = 0xCBF29CE484222325ull;
+  for (char16_t unit : folded) {
+    hash ^= unit;
+    hash *= 0x100000001B3ull;
+  }
+  uint64_t h1 = Mix(hash);
+  uint64_t h2 = Mix(hash ^ 0x9E3779B97F4A7C15ull) | 1;
+  for (int i = 0; i < kFilterHashes; ++i)
+    index[i] = static_cast<size_t>((h1 + i * h2) % bits);
+}
+
+bool IsUtf16(Encoding encoding) {
+  return encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be;
+}
+
+// The code unit at byte i: a UTF-16 unit, or a single byte of an ANSI or UTF-8 file. The bytes
+// of a UTF-8 sequence are all 0x80 or above, so ASCII letters fold alike in every encoding.
+char16_t CodeAt(const std::string& bytes, size_t i, Encoding encoding) {
+  unsigned first = static_cast<unsigned char>(bytes[i]);
+  if (!IsUtf16(encoding))
+    return static_cast<char16_t>(first);
+  unsigned second = static_cast<unsigned char>(bytes[i + 1]);
+  return static_cast<char16_t>(encoding == Encoding::kUtf16Be ? first << 8 | second
+                                                              : second << 8 | first);
+}
+
+Units Codes(const std::string& bytes, Encoding encoding) {
+  Units codes;
+  size_t width = IsUtf16(encoding) ? 2 : 1;
+  for (size_t i = 0; i + width <= bytes.size(); i += width)
+    codes += CodeAt(bytes, i, encoding);
+  return codes;
+}
+
 }  // namespace
 
 uint32_t ReadProfileString(const char* section, const char* key, const char* def, char* buffer,
@@ -528,13 +582,20 @@ int ReadProfileInt(const char* section, const char* key, int def, const char* pa
 }
 
 bool CProfileSection::Parse(const std::string& bytes, const char* section) {
+  if (!ParseLayout(bytes, section))
+    return false;
+  std::fill(m_filter.begin(), m_filter.end(), 0);
+  m_addedBegin = m_insertAt;
+  return true;
+}
+
+bool CProfileSection::ParseLayout(const std::string& bytes, const char* section) {
   if (!section)
     return false;
   Text text = Decode(bytes);
   Units name = Trimmed(ToUnits(section));
   // An odd last byte in a UTF-16 file would shift every unit written after it.
-  bool utf16 = text.encoding == Encoding::kUtf16Le || text.encoding == Encoding::kUtf16Be;
-  if (HasBreak(name) || (utf16 && bytes.size() % 2 != 0))
+  if (HasBreak(name) || (IsUtf16(text.encoding) && bytes.size() % 2 != 0))
     return false;
   m_encoding = text.encoding;
   m_keys.clear();
@@ -582,18 +643,87 @@ bool CProfileSection::SetKey(const char* key, const char* value, ProfileEdit* ed
   Units folded = Folded(name);
   auto found = m_keys.find(folded);
   if (found != m_keys.end()) {
-    Line& old = found->second;
-    *edit = ProfileEdit{old.begin, old.end, line};
-    MoveFrom(old.end, old.end - old.begin, line.size());
-    old.end = old.begin + line.size();
+    ReplaceLine(&found->second, line, edit);
     return true;
+  }
+  if (m_reader && FilterHolds(folded, false)) {
+    Line added;
+    bool seen = false;
+    if (!FindAdded(folded, &added, &seen))
+      return false;
+    if (seen) {
+      ReplaceLine(&added, line, edit);
+      return true;
+    }
   }
   std::string lead = Encode(m_lead, m_encoding);
   size_t begin = m_insertAt + lead.size();
-  m_keys.emplace(folded, Line{begin, begin + line.size()});
+  if (m_reader)
+    FilterHolds(folded, true);
+  else
+    m_keys.emplace(folded, Line{begin, begin + line.size()});
   *edit = ProfileEdit{m_insertAt, m_insertAt, lead + line + Encode(kCrLf, m_encoding)};
   m_insertAt += edit->bytes.size();
   m_lead.clear();
+  return true;
+}
+
+void CProfileSection::KeepAddedKeysInFile(IProfileReader* reader, size_t filterBits) {
+  m_reader = reader;
+  m_filter.assign((std::max<size_t>(filterBits, 1) + 63) / 64, 0);
+  m_filterBits = m_filter.size() * 64;
+  m_addedBegin = m_insertAt;
+}
+
+void CProfileSection::ReplaceLine(Line* line, const std::string& bytes, ProfileEdit* edit) {
+  *edit = ProfileEdit{line->begin, line->end, bytes};
+  MoveFrom(line->end, line->end - line->begin, bytes.size());
+  line->end = line->begin + bytes.size();
+}
+
+// Whether every bit of the name is set; with add, sets them too.
+bool CProfileSection::FilterHolds(const Units& folded, bool add) {
+  size_t index[kFilterHashes];
+  FilterIndices(folded, m_filterBits, index);
+  bool holds = true;
+  for (size_t bit : index) {
+    uint64_t mask = uint64_t{1} << (bit % 64);
+    holds = holds && (m_filter[bit / 64] & mask) != 0;
+    if (add)
+      m_filter[bit / 64] |= mask;
+  }
+  return holds;
+}
+
+// The added lines are all our own, "name=value" and CRLF each, after at most the lead: the key's
+// line is the one that starts with its folded name and '='. Reads a chunk at a time, so a long
+// log costs time here but no memory. False when the reader fails.
+bool CProfileSection::FindAdded(const Units& folded, Line* line, bool* found) {
+  const Units wanted = Codes(Encode(folded + u"=", m_encoding), m_encoding);
+  const size_t width = IsUtf16(m_encoding) ? 2 : 1;
+  size_t begin = m_addedBegin;
+  size_t matched = 0;  // codes of the current line that match, or kNone after a mismatch
+  std::string chunk;
+  *found = false;
+  for (size_t pos = m_addedBegin; pos < m_insertAt; pos += chunk.size()) {
+    size_t size = std::min(kReadChunk, m_insertAt - pos);
+    if (!m_reader->ReadAt(pos, size, &chunk) || chunk.size() != size)
+      return false;
+    for (size_t i = 0; i < chunk.size(); i += width) {
+      char16_t code = CodeAt(chunk, i, m_encoding);
+      if (IsBreak(code)) {
+        if (matched == wanted.size()) {
+          *line = Line{begin, pos + i};
+          *found = true;
+          return true;
+        }
+        begin = pos + i + width;
+        matched = 0;
+      } else if (matched < wanted.size()) {
+        matched = FoldAscii(code) == wanted[matched] ? matched + 1 : kNone;
+      }
+    }
+  }
   return true;
 }
 
@@ -610,6 +740,8 @@ void CProfileSection::MoveFrom(size_t from, size_t removed, size_t added) {
   }
   if (m_insertAt >= from)
     m_insertAt = m_insertAt - removed + added;
+  if (m_addedBegin >= from)
+    m_addedBegin = m_addedBegin - removed + added;
 }
 
 bool ReplaceWholeFile(const char* path, const std::string& bytes) {

@@ -120,6 +120,106 @@ TEST(ProfileWrite, RefusesAndLeavesTheFileAlone) {
   EXPECT_FALSE(WriteProfileString("main", "k", "2", scratch.Join("absent\\setup.ini").c_str()));
 }
 
+// The file a layout plans edits for, held in memory.
+class StringReader : public IProfileReader {
+ public:
+  explicit StringReader(const std::string* bytes) : m_bytes(bytes) {}
+  bool ReadAt(size_t offset, size_t size, std::string* bytes) override {
+    ++m_reads;
+    if (m_fail || offset + size > m_bytes->size())
+      return false;
+    *bytes = m_bytes->substr(offset, size);
+    return true;
+  }
+  void Fail() { m_fail = true; }
+  int reads() const { return m_reads; }
+
+ private:
+  const std::string* m_bytes;
+  bool m_fail = false;
+  int m_reads = 0;
+};
+
+void ApplyEdit(const ProfileEdit& edit, std::string* bytes) {
+  bytes->replace(edit.begin, edit.end - edit.begin, edit.bytes);
+}
+
+std::string Utf16(const std::string& text, bool bigEndian) {
+  std::string units;
+  for (char c : text)
+    units += bigEndian ? "\0"s + c : c + "\0"s;
+  return units;
+}
+
+struct SectionWrite {
+  const char* key;
+  const char* value;
+};
+
+// A layout that holds the keys it adds only as a filter must plan exactly what WriteProfileString
+// does from the whole file, whatever the filter answers. 64 bits soon hold every name, so there
+// nearly every key is looked for in the file, found or not.
+TEST(ProfileSection, AddedKeysKeptInTheFileGiveWriteProfileStringsBytes) {
+  const std::string templates[] = {
+      "[a]\r\nk=1\r\n[files]\r\nfile1=C:\\old\r\n\r\n[b]\r\nk=2\r\n",
+      "[a]\r\nk=1",
+      "[files]\r\nfile1=x",
+      "\xEF\xBB\xBF[files]\r\n[b]\r\n",
+      "\xFF\xFE" + Utf16("[a]\r\n[files]\r\n[b]\r\n", false),
+      "\xFE\xFF" + Utf16("[files]\nfile1=x", true),
+  };
+  // New keys, repeats at the same length, longer and shorter, in other case and with blanks
+  // around; "FIL\xC9" is a key of its own, as only ASCII letters fold.
+  const SectionWrite writes[] = {
+      {"file0", "C:\\a"},   {"file1", "C:\\bb"},     {"fil\xE9", "\xE9"}, {"file2", "C:\\c"},
+      {"FILE0", "C:\\A"},   {"file2", "C:\\longer"}, {"FIL\xC9", "y"},    {"FIL\xE9", "z"},
+      {" file0 ", ""},      {"file3", "C:\\d"},      {"file4", "C:\\e"},  {"file3", "C:\\d"},
+      {"file4", "C:\\e=f"}, {"file2", "C:\\c"},      {"filenum", "5"},
+  };
+  ScratchFolder scratch;
+  int n = 0;
+  for (const std::string& before : templates) {
+    for (size_t bits : {size_t{64}, size_t{1} << 22}) {
+      SCOPED_TRACE(std::to_string(n) + ": " + before + " bits " + std::to_string(bits));
+      std::string path = scratch.Join(std::to_string(n++) + ".ini");
+      ASSERT_TRUE(WriteWholeFile(path, before));
+      std::string bytes = before;
+      StringReader reader(&bytes);
+      CProfileSection layout;
+      ASSERT_TRUE(layout.Parse(bytes, "files"));
+      layout.KeepAddedKeysInFile(&reader, bits);
+      for (const SectionWrite& w : writes) {
+        SCOPED_TRACE(w.key);
+        ProfileEdit edit;
+        int reads = reader.reads();
+        ASSERT_TRUE(layout.SetKey(w.key, w.value, &edit));
+        // With the full filter a new key costs no look in the file.
+        if (bits > 64 && edit.begin == edit.end) {
+          EXPECT_EQ(reads, reader.reads());
+        }
+        ApplyEdit(edit, &bytes);
+        ASSERT_TRUE(WriteProfileString("files", w.key, w.value, path.c_str()));
+        ASSERT_EQ(ReadWholeFile(path), bytes);
+      }
+    }
+  }
+}
+
+// A key the layout cannot look up is refused, not added a second time.
+TEST(ProfileSection, UnreadableFileRefusesKeysItMayHold) {
+  std::string bytes = "[files]\r\n";
+  StringReader reader(&bytes);
+  CProfileSection layout;
+  ASSERT_TRUE(layout.Parse(bytes, "files"));
+  layout.KeepAddedKeysInFile(&reader, 64);
+  ProfileEdit edit;
+  ASSERT_TRUE(layout.SetKey("file0", "C:\\a", &edit));
+  ApplyEdit(edit, &bytes);
+  reader.Fail();
+  EXPECT_FALSE(layout.SetKey("FILE0", "C:\\b", &edit));
+  EXPECT_EQ("[files]\r\nfile0=C:\\a\r\n", bytes);
+}
+
 TEST(SetupConfig, ModuleDirIsTheProgramsFolder) {
   std::string program = platform::ModuleFileName();
   CString dir = GetModuleDir();

@@ -88,3 +88,32 @@ inline std::vector<LogCase> LogCases() {
        "\xFF\xFE" + Utf16Le("[a]\r\nk=1\r\n" + files), true},
   };
 }
+
+// A long log: enough entries that looking one up in the file takes more than one read.
+const int kLongLogEntries = 3000;
+
+inline std::string LongLogKey(int i) {
+  return "file" + std::to_string(i);
+}
+
+inline std::string LongLogValue(int i) {
+  return "C:\\App\\f" + std::to_string(i) + ".dat";
+}
+
+// Templates in the form Wine writes, with a section after the log.
+inline std::vector<std::string> LongLogTemplates() {
+  const std::string text = "[product]\r\nname=App\r\n[files]\r\n[other]\r\nkeep=1\r\n";
+  return {text, "\xFF\xFE" + Utf16Le(text)};
+}
+
+// Keys of the long log written again: at the same length (in place), longer in other case,
+// shorter, unchanged, and a key added after the file was rewritten; then the count.
+inline std::vector<LogWrite> LongLogRepeats() {
+  return {{"file10", "C:\\App\\g10.dat"},
+          {"FILE2000", "C:\\App\\longer\\f2000.dat"},
+          {"file2999", "C:\\f"},
+          {"file0", "C:\\App\\f0.dat"},
+          {"file3000", "C:\\App\\n.dat"},
+          {"File3000", "C:\\m"},
+          {"filenum", "3001"}};
+}

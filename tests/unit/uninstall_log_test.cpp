@@ -121,6 +121,33 @@ TEST(UninstallLog, FullDiskIsReportedAndRecovered) {
 }
 #endif
 
+// Keys the log added and no longer holds in memory are found in the file when written again.
+TEST(UninstallLog, RepeatedKeysInALongLogMatchTheSlowPath) {
+  ScratchFolder scratch;
+  for (const std::string& before : LongLogTemplates()) {
+    std::string path = scratch.Join("uninstall.ini");
+    std::string slow = scratch.Join("slow.ini");
+    ASSERT_TRUE(WriteWholeFile(path, before));
+    CUninstallLog log(path.c_str());
+    for (int i = 0; i < kLongLogEntries; ++i)
+      ASSERT_TRUE(log.Write(LongLogKey(i).c_str(), LongLogValue(i).c_str()));
+    // Every key again as it is: each is found, wherever the reads split the file, and
+    // replaced by itself.
+    std::string whole = ReadWholeFile(path);
+    for (int i = 0; i < kLongLogEntries; ++i)
+      ASSERT_TRUE(log.Write(LongLogKey(i).c_str(), LongLogValue(i).c_str()));
+    ASSERT_EQ(whole, ReadWholeFile(path));
+    ASSERT_TRUE(WriteWholeFile(slow, whole));
+    for (const LogWrite& w : LongLogRepeats()) {
+      SCOPED_TRACE(w.key);
+      EXPECT_TRUE(log.Write(w.key, w.value));
+      EXPECT_TRUE(WriteProfileString("files", w.key, w.value, slow.c_str()));
+      EXPECT_EQ(ReadWholeFile(slow), ReadWholeFile(path));
+    }
+    EXPECT_FALSE(platform::FileExists((path + ".tmp").c_str()));
+  }
+}
+
 TEST(UninstallLog, TwentyThousandEntriesAreCompleteAndInOrder) {
   ScratchFolder scratch;
   std::string path = scratch.Join("uninstall.ini");
