@@ -121,8 +121,18 @@ LRESULT CExtractDlg::OnFlush(WPARAM, LPARAM) {
 void CExtractDlg::Apply(const ProgressUpdate& update) {
   if (update.pathChanged)
     SetDlgItemText(IDC_DEST_FILE, update.path);
+  if (update.steps == 1) {
+    m_progress.StepIt();
+    return;
+  }
+  // The bar repaints at once on every step, a millisecond each under Wine: a tick's worth of
+  // steps would keep this thread busy and take the processor from the worker. So the steps are
+  // taken unseen, one by one as the bar counts them, and the bar is painted once.
+  SendMessageA(m_progress.m_hWnd, WM_SETREDRAW, FALSE, 0);
   for (int i = 0; i < update.steps; ++i)
     m_progress.StepIt();
+  SendMessageA(m_progress.m_hWnd, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(m_progress.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
 void CExtractDlg::Flush() {
