@@ -21,14 +21,6 @@ FILE* OpenForUpdate(const std::string& path) {
   return file;
 }
 
-bool ReadRest(FILE* file, std::string* bytes) {
-  char chunk[16384];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0)
-    bytes->append(chunk, n);
-  return !ferror(file);
-}
-
 // Copies size bytes at offset of from to the end of to.
 bool CopyRange(FILE* from, int64_t offset, int64_t size, FILE* to) {
   if (!platform::SeekFile(from, offset, SEEK_SET))
@@ -79,7 +71,7 @@ bool CUninstallLog::Open() {
     return false;
   // The whole file is held only while it is parsed: at the first write that is the template.
   std::string bytes;
-  if (!ReadRest(m_file, &bytes) || !m_layout.Parse(bytes, kSection)) {
+  if (!platform::ReadToEnd(m_file, &bytes) || !m_layout.Parse(bytes, kSection)) {
     Close();
     return false;
   }

@@ -40,6 +40,13 @@ bool RenameReplacing(const char* from, const char* to);
 bool FileExists(const char* path);
 bool FolderExists(const char* path);
 
+// Appends what the stream holds from where it stands to its end; false on a read error.
+bool ReadToEnd(FILE* file, std::string* bytes);
+
+// Appends a whole file's bytes, opened with mode: "rb", or "r+b" to refuse a read-only file.
+// False for a folder, which POSIX would open, and when it cannot be opened or read.
+bool ReadWholeFile(const char* path, const char* mode, std::string* bytes);
+
 // Removes a folder and everything below it, making read-only files writable first.
 bool RemoveTree(const char* path);
 

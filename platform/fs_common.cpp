@@ -3,6 +3,25 @@
 
 namespace platform {
 
+bool ReadToEnd(FILE* file, std::string* bytes) {
+  char chunk[16384];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0)
+    bytes->append(chunk, n);
+  return !ferror(file);
+}
+
+bool ReadWholeFile(const char* path, const char* mode, std::string* bytes) {
+  if (FolderExists(path))
+    return false;
+  FILE* file = OpenFile(path, mode);
+  if (!file)
+    return false;
+  bool ok = ReadToEnd(file, bytes);
+  fclose(file);
+  return ok;
+}
+
 bool RemoveTree(const char* path) {
   std::vector<FolderEntry> entries;
   bool ok = true;

@@ -335,22 +335,6 @@ const Entry* Lookup(const std::vector<Entry>& entries, const char* section, cons
 
 // ---- Reading ----
 
-bool ReadAll(const char* path, const char* mode, std::string* bytes) {
-  // fopen succeeds on a folder on POSIX, where Windows refuses it.
-  if (platform::FolderExists(path))
-    return false;
-  FILE* file = platform::OpenFile(path, mode);
-  if (!file)
-    return false;
-  char chunk[16384];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0)
-    bytes->append(chunk, n);
-  bool ok = !ferror(file);
-  fclose(file);
-  return ok;
-}
-
 bool ParentFolderExists(const char* path) {
   std::string text = path;
   size_t slash = text.find_last_of("\\/");
@@ -363,7 +347,7 @@ bool ParentFolderExists(const char* path) {
 bool LoadProfile(const char* path, std::string* bytes) {
   if (!path)
     return false;
-  if (ReadAll(path, "rb", bytes))
+  if (platform::ReadWholeFile(path, "rb", bytes))
     return true;
   bytes->clear();
   return !platform::FileExists(path) && !platform::FolderExists(path) && ParentFolderExists(path);
@@ -445,7 +429,7 @@ bool ReadForUpdate(const char* path, std::string* bytes) {
     return false;
   if (!platform::FileExists(path))
     return true;
-  return ReadAll(path, "r+b", bytes);
+  return platform::ReadWholeFile(path, "r+b", bytes);
 }
 
 bool HasBreak(const Units& text) {

@@ -53,17 +53,8 @@ inline bool WriteFile(const std::string& path, const void* data, size_t size) {
 }
 
 inline bool ReadFile(const std::string& path, std::string* bytes) {
-  FILE* file = platform::OpenFile(path.c_str(), "rb");
-  if (!file)
-    return false;
   bytes->clear();
-  char chunk[4096];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0)
-    bytes->append(chunk, n);
-  bool ok = !ferror(file);
-  fclose(file);
-  return ok;
+  return platform::ReadWholeFile(path.c_str(), "rb", bytes);
 }
 
 }  // namespace fuzz

@@ -29,10 +29,9 @@ std::string Member(const std::string& name, const std::string& content, int leve
   }
   if (ok) {
     rewind(pak);
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, pak)) > 0)
-      bytes.append(chunk, n);
+    ok = platform::ReadToEnd(pak, &bytes);
+    if (!ok)
+      error = "cannot read the member back";
   }
   if (source)
     fclose(source);

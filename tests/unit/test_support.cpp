@@ -23,13 +23,6 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
 
 std::string ReadWholeFile(const std::string& path) {
   std::string bytes;
-  FILE* file = platform::OpenFile(path.c_str(), "rb");
-  if (!file)
-    return bytes;
-  char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-    bytes.append(buffer, n);
-  fclose(file);
+  platform::ReadWholeFile(path.c_str(), "rb", &bytes);
   return bytes;
 }
