@@ -10,6 +10,7 @@
 
 #include "platform/fs.h"
 #include "platform/profile.h"
+#include "platform/setup_config.h"
 #include "res/resource.h"
 #include "tests/unit/pack_fixtures.h"
 #include "tests/unit/test_support.h"
@@ -29,8 +30,7 @@ class ExtractDialogTest : public ::testing::Test {
   void MakeDistribution(int files, size_t fileSize, bool withPackage = true, int totalFiles = -1,
                         const std::string& hostSettings = "") {
     ASSERT_TRUE(platform::CreateFolder(m_dist.c_str()));
-    ASSERT_TRUE(platform::CopyFileReplacing((ProgramFolder() + "extract_host.exe").c_str(),
-                                            m_host.c_str()));
+    ASSERT_TRUE(platform::CopyFileReplacing(GetModuleDir() + "extract_host.exe", m_host.c_str()));
     std::string package;
     for (int i = 0; i < files; ++i) {
       std::string name = "sub\\file" + std::to_string(i) + ".bin";

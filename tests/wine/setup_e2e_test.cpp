@@ -10,6 +10,7 @@
 
 #include "platform/fs.h"
 #include "platform/profile.h"
+#include "platform/setup_config.h"
 #include "res/resource.h"
 #include "tests/unit/pack_fixtures.h"
 #include "tests/unit/test_support.h"
@@ -24,15 +25,15 @@ class SetupTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(platform::CreateFolder(m_dist.c_str()));
-    ASSERT_TRUE(platform::CopyFileReplacing((ProgramFolder() + "setup.exe").c_str(),
+    ASSERT_TRUE(platform::CopyFileReplacing(GetModuleDir() + "setup.exe",
                                             (m_dist + "\\setup.exe").c_str()));
     std::string package;
     for (const auto& file : m_files)
       package += MemberBytes(file.first, file.second);
     ASSERT_TRUE(WriteWholeFile(m_dist + "\\data.pak", package));
     ASSERT_TRUE(WriteWholeFile(m_dist + "\\uninstall.ini", "[product]\r\nname=E2E\r\n"));
-    ASSERT_TRUE(platform::CopyFileReplacing((ProgramFolder() + "face.bmp").c_str(),
-                                            (m_dist + "\\face.bmp").c_str()));
+    ASSERT_TRUE(
+        platform::CopyFileReplacing(GetModuleDir() + "face.bmp", (m_dist + "\\face.bmp").c_str()));
     WriteSetupIni(0);
   }
 

@@ -1,5 +1,7 @@
 #include "tests/wine/ui_driver.h"
 
+#include "platform/setup_config.h"
+
 #include <commctrl.h>
 
 namespace {
@@ -167,17 +169,8 @@ bool SaveWindowImage(HWND window, const std::string& path) {
   return ok;
 }
 
-std::string ProgramFolder() {
-  char program[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, program, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH)
-    return std::string();
-  std::string path(program, n);
-  return path.substr(0, path.rfind('\\') + 1);
-}
-
 void KeepScreenshot(HWND window, const std::string& name) {
-  std::string folder = ProgramFolder() + "screenshots";
+  std::string folder = (GetModuleDir() + "screenshots").str();
   CreateDirectoryA(folder.c_str(), nullptr);
   // Give the window a moment to finish painting.
   Sleep(200);

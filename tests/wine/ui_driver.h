@@ -43,8 +43,6 @@ bool ClickButton(HWND dialog, int id);
 bool SetItemText(HWND dialog, int id, const char* text);
 // Saves what the screen shows of the window as a 24-bit BMP file.
 bool SaveWindowImage(HWND window, const std::string& path);
-// The folder of the running program, with its final backslash.
-std::string ProgramFolder();
 // Keeps a screenshot of the window as a test artifact: screenshots\NAME.bmp beside the test
 // program.
 void KeepScreenshot(HWND window, const std::string& name);
