@@ -32,7 +32,7 @@ bool BuildPath(const char* folder, const char* name, const char* suffix,
   return true;
 }
 
-// Creates every folder on the way to the staged file, outermost first. Existing folders, drive
+// Creates every folder on the way to the file, outermost first. Existing folders, drive
 // roots and prefixes that are no folder at all fail harmlessly; the open that follows tells.
 void CreateFoldersOnPath(const char* staged) {
   char prefix[kMaxPathChars + 2] = {};
