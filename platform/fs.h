@@ -13,6 +13,8 @@ namespace platform {
 // GetLastError() on Windows, errno elsewhere; kept with every failure so callers can report it.
 using ErrorCode = uint32_t;
 ErrorCode LastError();
+// Puts a code back, for a caller that must clean up before it reports.
+void SetLastErrorCode(ErrorCode code);
 std::string ErrorText(ErrorCode code);
 
 // The installer's path as the host's C library and system calls want it.

@@ -1,5 +1,5 @@
 // File-system helpers built on the per-system calls, the same on every build.
-#include "platform/fs.h"
+#include "platform/file.h"
 
 namespace platform {
 
@@ -14,12 +14,8 @@ bool ReadToEnd(FILE* file, std::string* bytes) {
 bool ReadWholeFile(const char* path, const char* mode, std::string* bytes) {
   if (FolderExists(path))
     return false;
-  FILE* file = OpenFile(path, mode);
-  if (!file)
-    return false;
-  bool ok = ReadToEnd(file, bytes);
-  fclose(file);
-  return ok;
+  CFile file;
+  return file.Open(path, mode) && ReadToEnd(file.Get(), bytes);
 }
 
 bool RemoveTree(const char* path) {

@@ -48,6 +48,10 @@ ErrorCode LastError() {
   return static_cast<ErrorCode>(errno);
 }
 
+void SetLastErrorCode(ErrorCode code) {
+  errno = static_cast<int>(code);
+}
+
 std::string ErrorText(ErrorCode code) {
   return strerror(static_cast<int>(code));
 }

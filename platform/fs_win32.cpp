@@ -13,6 +13,10 @@ ErrorCode LastError() {
   return GetLastError();
 }
 
+void SetLastErrorCode(ErrorCode code) {
+  SetLastError(code);
+}
+
 std::string ErrorText(ErrorCode code) {
   char* text = nullptr;
   DWORD n = FormatMessageA(

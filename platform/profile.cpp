@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/fs.h"
 
 namespace {
@@ -729,16 +730,7 @@ void CProfileSection::MoveFrom(size_t from, size_t removed, size_t added) {
 }
 
 bool ReplaceWholeFile(const char* path, const std::string& bytes) {
-  std::string temp = std::string(path) + ".tmp";
-  FILE* file = platform::OpenFile(temp.c_str(), "wb");
-  if (!file)
-    return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = fclose(file) == 0 && ok;
-  ok = ok && platform::RenameReplacing(temp.c_str(), path);
-  if (!ok)
-    platform::RemoveFile(temp.c_str());
-  return ok;
+  return platform::WriteFileReplacing(path, bytes);
 }
 
 bool WriteProfileString(const char* section, const char* key, const char* value, const char* path) {

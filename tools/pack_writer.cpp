@@ -7,6 +7,7 @@
 
 #include "package/member_name.h"
 #include "package/pack_file.h"
+#include "platform/file.h"
 #include "platform/fs.h"
 
 namespace {
@@ -208,13 +209,11 @@ bool WriteMembers(FILE* pak, const std::vector<PackEntry>& entries, const BuildO
   uint64_t doneBytes = 0;
   for (size_t i = 0; i < entries.size(); ++i) {
     const PackEntry& entry = entries[i];
-    FILE* source = platform::OpenFile(entry.sourcePath.c_str(), "rb");
-    if (!source)
+    platform::CFile source;
+    if (!source.Open(entry.sourcePath.c_str(), "rb"))
       return FailWith(error, "cannot read " + QuotePath(entry.sourcePath) + ": " +
                                  platform::ErrorText(platform::LastError()));
-    bool ok = AppendPackMember(pak, entry.name, source, options.level, error);
-    fclose(source);
-    if (!ok)
+    if (!AppendPackMember(pak, entry.name, source.Get(), options.level, error))
       return false;
     doneBytes += entry.size;
     if (options.progress)
@@ -236,25 +235,16 @@ bool BuildPack(const std::string& sourceDir, const std::string& outPath,
   if (!CheckPackEntries(entries, error))
     return false;
 
-  std::string partPath = outPath + ".part";
-  FILE* pak = platform::OpenFile(partPath.c_str(), "wb");
-  if (!pak)
-    return FailWith(error, "cannot create " + QuotePath(partPath) + ": " +
+  platform::CReplacingFile pak(outPath.c_str(), ".part");
+  if (!pak.Open())
+    return FailWith(error, "cannot create " + QuotePath(pak.PartialPath()) + ": " +
                                platform::ErrorText(platform::LastError()));
-  bool ok = WriteMembers(pak, entries, options, error);
-  int64_t bytes = platform::TellFile(pak);
-  if (fclose(pak) != 0 && ok) {
-    ok = FailWith(error, "cannot write " + QuotePath(partPath) + ": " +
-                             platform::ErrorText(platform::LastError()));
-  }
-  if (ok && !platform::RenameReplacing(partPath.c_str(), outPath.c_str())) {
-    ok = FailWith(error, "cannot replace " + QuotePath(outPath) + ": " +
-                             platform::ErrorText(platform::LastError()));
-  }
-  if (!ok) {
-    platform::RemoveFile(partPath.c_str());
+  if (!WriteMembers(pak.Get(), entries, options, error))
     return false;
-  }
+  int64_t bytes = platform::TellFile(pak.Get());
+  if (!pak.Commit())
+    return FailWith(error, "cannot write " + QuotePath(outPath) + ": " +
+                               platform::ErrorText(platform::LastError()));
   *summary = BuildSummary();
   summary->members = entries.size();
   summary->bytes = static_cast<uint64_t>(bytes);
