@@ -116,6 +116,7 @@ RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* ru
   RemovalReport report;
   CRemoval removal(&report);
   std::set<std::string> folders;
+  view->BeginSteps(entries.size());
   for (size_t i = entries.size(); i-- > 0;) {
     const CString& path = entries[i];
     view->ShowPath(path);
@@ -147,11 +148,10 @@ RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* ru
   return report;
 }
 
-bool FinishRemoval(const CString& installFolder, const std::vector<CString>& keep) {
-  bool ok = true;
-  for (const CString& path : keep) {
-    platform::SetNormalAttributes(path);
-    ok = (g_removeFile(path) || !platform::FileExists(path)) && ok;
-  }
-  return (platform::RemoveFolder(installFolder) || !platform::FolderExists(installFolder)) && ok;
+void FinishRemoval(const CString& installFolder, const std::vector<CString>& keep,
+                   RemovalReport* report) {
+  CRemoval removal(report);
+  for (const CString& path : keep)
+    removal.RemoveFile(path);
+  removal.RemoveFolder(installFolder);
 }

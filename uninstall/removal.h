@@ -13,6 +13,8 @@
 
 class IRemovalView {
  public:
+  // Before the first entry: how many steps follow.
+  virtual void BeginSteps(size_t total) = 0;
   virtual void ShowPath(const char* path) = 0;
   virtual void StepProgress() = 0;
 
@@ -45,8 +47,10 @@ constexpr size_t kShownLeft = 5;
 RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* rules,
                             const std::vector<CString>& keep, IRemovalView* view);
 
-// After a complete removal: the files in keep, then the install folder if it is empty.
-bool FinishRemoval(const CString& installFolder, const std::vector<CString>& keep);
+// After a complete removal: the files in keep, in their order, then the install folder if it is
+// empty. What stays is added to the report.
+void FinishRemoval(const CString& installFolder, const std::vector<CString>& keep,
+                   RemovalReport* report);
 
 // For tests: the call that deletes one file (platform::RemoveFile by default).
 using RemoveFileFn = bool (*)(const char* path);

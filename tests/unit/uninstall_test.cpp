@@ -93,6 +93,7 @@ TEST(LogEntriesTest, CountOrConsecutiveKeys) {
 
 class RecordingView : public IRemovalView {
  public:
+  void BeginSteps(size_t) override {}
   void ShowPath(const char* path) override { shown.push_back(path); }
   void StepProgress() override { ++steps; }
   std::vector<std::string> shown;
@@ -150,8 +151,9 @@ TEST_F(RemovalTest, RemovesOursLastFirstAndKeepsWhatIsNot) {
   EXPECT_EQ(report.firstLeft[0].reason, LeftReason::kRefused);
   EXPECT_EQ(report.firstLeft[1].reason, LeftReason::kNotEmpty);
 
-  EXPECT_TRUE(FinishRemoval(Path("App"), m_keep) == false);  // App keeps sub\mine.txt
-  EXPECT_FALSE(platform::FileExists(Path("App\\uninstall.exe")));
+  FinishRemoval(Path("App"), m_keep, &report);
+  EXPECT_FALSE(report.oursLeft);  // App stays for sub\mine.txt, which is not ours
+  EXPECT_FALSE(platform::FileExists(Path("App\\uninstall.ini")));
   EXPECT_TRUE(platform::FileExists(Path("App\\sub\\mine.txt")));
 }
 
@@ -172,7 +174,8 @@ TEST_F(RemovalTest, WhatCannotGoIsReportedAndASecondRunFinishes) {
   EXPECT_FALSE(second.oursLeft);
   EXPECT_EQ(second.leftCount, 1u);  // the refused entry only
   EXPECT_FALSE(platform::FolderExists(Path("App\\sub")));
-  EXPECT_TRUE(FinishRemoval(Path("App"), m_keep));
+  FinishRemoval(Path("App"), m_keep, &second);
+  EXPECT_EQ(second.leftCount, 1u);
   EXPECT_FALSE(platform::FolderExists(Path("App")));
 }
 
