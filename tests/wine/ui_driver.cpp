@@ -20,7 +20,8 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
   Search* search = reinterpret_cast<Search*>(param);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != search->processId || window == search->except || !IsWindowVisible(window))
+  if ((search->processId != 0 && owner != search->processId) || window == search->except ||
+      !IsWindowVisible(window))
     return TRUE;
   char className[64] = "";
   GetClassNameA(window, className, sizeof className);

@@ -26,7 +26,8 @@ class CDrivenProcess {
   HANDLE m_hJob = nullptr;
 };
 
-// A visible top-level dialog of the process whose caption is given; null after the timeout.
+// A visible top-level dialog of the process (of any process for 0) whose caption is given; null
+// after the timeout.
 HWND WaitForDialog(DWORD processId, const char* caption, DWORD timeoutMs);
 // A visible message box of the process (a dialog that is not `except`) holding text, or any
 // text when text is null; null after the timeout.
