@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "package/pack_file.h"
+#include "package/pack_format.h"
+#include "platform/file.h"
 #include "tests/unit/test_support.h"
 #include "tools/pack_writer.h"
 
@@ -19,14 +20,10 @@ std::string MemberBytes(const std::string& name, const std::string& content, int
   std::string sourcePath = scratch.Join("source");
   std::string pakPath = scratch.Join("member.pak");
   WriteWholeFile(sourcePath, content);
-  FILE* source = platform::OpenFile(sourcePath.c_str(), "rb");
-  FILE* pak = platform::OpenFile(pakPath.c_str(), "wb");
+  platform::CFile source, pak;
   std::string error;
-  bool ok = source && pak && AppendPackMember(pak, name, source, level, &error);
-  if (source)
-    fclose(source);
-  if (pak)
-    fclose(pak);
+  bool ok = source.Open(sourcePath.c_str(), "rb") && pak.Open(pakPath.c_str(), "wb") &&
+            AppendPackMember(pak.Get(), name, source.Get(), level, &error) && pak.Close();
   return ok ? ReadWholeFile(pakPath) : std::string();
 }
 
