@@ -7,6 +7,11 @@ uint32_t ReadLittleEndian32(const unsigned char* bytes) {
          static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
+void WriteLittleEndian32(unsigned char* bytes, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
 PackHeader ParsePackHeader(const unsigned char (&bytes)[kPackHeaderSize]) {
   PackHeader header;
   header.name = reinterpret_cast<const char*>(bytes);

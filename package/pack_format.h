@@ -14,8 +14,9 @@ constexpr size_t kPackDataSizeOffset = 264;
 // Longest path the reader builds below the location, leaving room for the NUL.
 constexpr size_t kMaxPathChars = 259;
 
-// A little-endian 32-bit integer, as the header and the zip headers inside members store it.
+// Little-endian 32-bit integers, as the header and the zip headers inside members store them.
 uint32_t ReadLittleEndian32(const unsigned char* bytes);
+void WriteLittleEndian32(unsigned char* bytes, uint32_t value);
 
 struct PackHeader {
   const char* name = nullptr;  // points into the header's bytes

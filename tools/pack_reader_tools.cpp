@@ -16,7 +16,6 @@ constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kLocalUnpackedSizeOffset = 22;
 
 bool Fault(PackFault* fault, uint64_t offset, const std::string& name, const std::string& what) {
-  fault->found = true;
   fault->offset = offset;
   fault->name = name;
   fault->what = what;
@@ -84,7 +83,6 @@ bool ListPack(const std::string& pakPath, const std::function<void(const MemberL
     MemberListing member;
     member.name.assign(header.name,
                        header.nameLength < kPackNameSize ? header.nameLength : kPackNameSize - 1);
-    member.offset = offset;
     member.packedSize = header.dataSize;
     if (header.check != NameCheck::kOk)
       return Fault(fault, offset, member.name,

@@ -180,24 +180,6 @@ TEST_F(PackFileTest, OpenAndModeRules) {
   EXPECT_TRUE(writer.ExtractNext(m_location.c_str(), stream.Get(), nullptr));
 }
 
-TEST_F(PackFileTest, StagedArchivesUnpackToTheOriginalFiles) {
-  const std::vector<std::pair<std::string, std::string>> files = {
-      {"bin\\tool.exe", std::string(200000, '\x90') + "MZ"},
-      {"readme.txt", "Read me.\r\n"},
-      {"empty.dat", ""},
-  };
-  std::string bytes;
-  for (const auto& file : files)
-    bytes += MemberBytes(file.first, file.second);
-  OpenPackage(bytes);
-  for (const auto& file : files) {
-    ASSERT_TRUE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
-    std::string finalPath = m_location + "\\" + m_name;
-    EXPECT_TRUE(UnzipSingleFile((finalPath + ".zip").c_str(), finalPath.c_str()));
-    EXPECT_EQ(ReadWholeFile(finalPath), file.second) << file.first;
-  }
-}
-
 // Bytes that deflate cannot shrink, so their archive stays as large as they are.
 std::string Noise(size_t size, uint32_t seed) {
   std::string bytes(size, '\0');

@@ -10,8 +10,7 @@
 std::string RawHeader(const std::string& name, uint32_t dataSize) {
   std::string header(kPackHeaderSize, '\0');
   memcpy(&header[0], name.data(), name.size() < kPackNameSize ? name.size() : kPackNameSize);
-  for (int i = 0; i < 4; ++i)
-    header[kPackDataSizeOffset + i] = static_cast<char>((dataSize >> (8 * i)) & 0xFF);
+  WriteLittleEndian32(reinterpret_cast<unsigned char*>(&header[kPackDataSizeOffset]), dataSize);
   return header;
 }
 

@@ -178,10 +178,8 @@ int List(const std::string& pak) {
                  member.name.c_str());
       },
       &fault);
-  if (fault.found)
-    return ReportFault(pak, fault);
   if (!ok)
-    return kExitRefused;
+    return ReportFault(pak, fault);
   printf("%zu members\n", count);
   return kExitOk;
 }
