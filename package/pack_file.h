@@ -18,7 +18,7 @@
 // Members up to this size are read into memory whole and unpacked from there.
 constexpr uint32_t kMemberInMemoryMax = 65536;
 
-// Why ExtractNext stopped, so the caller can tell a clean end from a damaged package.
+// Why the reader stopped, so the caller can tell a clean end from a damaged package.
 enum class PackStop {
   kNone,         // still reading
   kEnd,          // the package ended after a whole member: the normal end
