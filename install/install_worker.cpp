@@ -1,6 +1,7 @@
 #include "install/install_worker.h"
 
 #include "package/pack_file.h"
+#include "package/pack_walk.h"
 #include "package/unzip_single.h"
 #include "platform/fs.h"
 
@@ -47,6 +48,40 @@ void NoteStop(const CPackFile& pack, const CString& location, InstallOutcome* ou
   NoteFailure(outcome, path, reason);
 }
 
+// One pass of the member loop, in its fixed order: status text, log entry, (the walk resets the
+// attributes and unpacks), progress step; the cancel is read at the top of each pass.
+class InstallPass : public IMemberVisitor {
+ public:
+  InstallPass(IInstallView* view, CUninstallLog& log, int& counter, InstallOutcome* outcome)
+      : m_view(view), m_log(log), m_counter(counter), m_outcome(outcome) {}
+
+  bool BeforeUnpack(const PackMember& member) override {
+    m_view->WaitWhilePaused();
+    if (m_view->IsCancelled())
+      return false;
+    m_view->ShowPath(member.path);
+    // A question may have opened since the top of the pass: no log entry while it is open.
+    m_view->WaitWhilePaused();
+    m_log.Write(EntryKey(m_counter), member.path);
+    ++m_counter;
+    return true;
+  }
+
+  bool AfterUnpack(const PackMember& member, UnzipFault fault) override {
+    if (fault != UnzipFault::kNone)
+      NoteFailure(m_outcome, member.path, DescribeUnzipFault(fault));
+    m_view->StepProgress();
+    m_view->WaitWhilePaused();
+    return true;
+  }
+
+ private:
+  IInstallView* m_view;
+  CUninstallLog& m_log;
+  int& m_counter;
+  InstallOutcome* m_outcome;
+};
+
 }  // namespace
 
 InstallOutcome RunInstall(const CString& location, const CString& packPath, IInstallView* view,
@@ -63,30 +98,11 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   CUninstallLog log(location + "\\uninstall.ini");
   int counter = 0;
 
-  char name[kPackNameSize];
   view->WaitWhilePaused();
   // Each member's archive is unpacked where it lies in the package: a staged copy beside the
   // file would cost every file three more opens and a delete, and leave the disk no different.
-  bool more = pack.NextMember(location, name);
-  while (more) {
-    view->WaitWhilePaused();
-    if (view->IsCancelled())
-      break;
-    CString finalPath = location + "\\" + name;
-    view->ShowPath(finalPath);
-    // A question may have opened since the top of the pass: no log entry while it is open.
-    view->WaitWhilePaused();
-    log.Write(EntryKey(counter), finalPath);
-    ++counter;
-    // An existing read-only, hidden or system file of that name must be replaceable.
-    platform::SetNormalAttributes(finalPath);
-    UnzipFault fault;
-    if (!pack.UnzipMember(finalPath, &fault))
-      NoteFailure(&outcome, finalPath, DescribeUnzipFault(fault));
-    view->StepProgress();
-    view->WaitWhilePaused();
-    more = pack.NextMember(location, name);
-  }
+  InstallPass pass(view, log, counter, &outcome);
+  WalkPackage(&pack, location, &pass);
   outcome.entries = counter;
 
   if (view->IsCancelled()) {

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "package/pack_file.h"
+#include "package/pack_format.h"
 
 namespace {
 

@@ -1,18 +1,10 @@
 #include "package/pack_file.h"
 
-#include <cerrno>
 #include <cstring>
-
-#include "package/member_name.h"
 
 namespace {
 
 constexpr size_t kCopyBufferSize = 65536;
-
-uint32_t ReadLittleEndian32(const unsigned char* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 // Joins folder, "\", name and suffix into path; false when that would not fit.
 bool BuildPath(const char* folder, const char* name, const char* suffix,
@@ -34,11 +26,11 @@ bool BuildPath(const char* folder, const char* name, const char* suffix,
 
 // Creates every folder on the way to the file, outermost first. Existing folders, drive
 // roots and prefixes that are no folder at all fail harmlessly; the open that follows tells.
-void CreateFoldersOnPath(const char* staged) {
+void CreateFoldersOnPath(const char* path) {
   char prefix[kMaxPathChars + 2] = {};
-  for (size_t i = 0; staged[i] != '\0'; ++i) {
-    prefix[i] = staged[i];
-    if (staged[i] == '\\')
+  for (size_t i = 0; path[i] != '\0'; ++i) {
+    prefix[i] = path[i];
+    if (path[i] == '\\')
       platform::CreateFolder(prefix);
   }
 }
@@ -65,16 +57,11 @@ bool CPackFile::Open(const char* path, bool readMode) {
   m_bMemberPending = false;
   m_nextHeader = -1;
   m_packageSize = -1;
-  m_pFile = platform::OpenFile(path, readMode ? "rb" : "wb");
-  return m_pFile != nullptr;
+  return m_pFile.Open(path, readMode ? "rb" : "wb");
 }
 
 int CPackFile::Close() {
-  if (!m_pFile)
-    return 0;
-  int result = fclose(m_pFile);
-  m_pFile = nullptr;
-  return result;
+  return m_pFile.Close() ? 0 : EOF;
 }
 
 bool CPackFile::Stop(PackStop reason, platform::ErrorCode error) {
@@ -96,23 +83,22 @@ bool CPackFile::MakeFolders(const char* path) {
   return false;
 }
 
-FILE* CPackFile::OpenStaged(const char* staged) {
-  FILE* out = MakeFolders(staged) ? platform::OpenFile(staged, "wb") : nullptr;
-  if (!out) {
-    CreateFoldersOnPath(staged);
-    out = platform::OpenFile(staged, "wb");
-  }
-  if (!out)
-    m_szLastFolder[0] = '\0';
-  return out;
+bool CPackFile::OpenStaged(const char* staged, platform::CFile* out) {
+  if (MakeFolders(staged) && out->Open(staged, "wb"))
+    return true;
+  CreateFoldersOnPath(staged);
+  if (out->Open(staged, "wb"))
+    return true;
+  m_szLastFolder[0] = '\0';
+  return false;
 }
 
-bool CPackFile::ReadHeader(FILE* in, unsigned char (&header)[kPackHeaderSize], size_t* nameLength) {
+bool CPackFile::ReadHeader(FILE* in, unsigned char (&bytes)[kPackHeaderSize], PackHeader* parsed) {
   // A read already ran into the end: whatever stopped us then still holds.
   if (feof(in))
     return Stop(m_stop == PackStop::kNone ? PackStop::kEnd : m_stop, m_dwStopError);
 
-  size_t got = fread(header, 1, kPackHeaderSize, in);
+  size_t got = fread(bytes, 1, kPackHeaderSize, in);
   if (got < kPackHeaderSize) {
     if (ferror(in))
       return Stop(PackStop::kIoError, platform::LastError());
@@ -120,15 +106,12 @@ bool CPackFile::ReadHeader(FILE* in, unsigned char (&header)[kPackHeaderSize], s
   }
 
   // The name is untrusted: it must end within its field and stay inside the location.
-  const char* name = reinterpret_cast<const char*>(header);
-  const void* terminator = memchr(name, '\0', kPackNameSize);
-  size_t length = terminator ? static_cast<const char*>(terminator) - name : kPackNameSize;
-  size_t kept = length < kPackNameSize ? length : kPackNameSize - 1;
-  memcpy(m_szStopName, name, kept);
+  *parsed = ParsePackHeader(bytes);
+  size_t kept = parsed->nameLength < kPackNameSize ? parsed->nameLength : kPackNameSize - 1;
+  memcpy(m_szStopName, parsed->name, kept);
   m_szStopName[kept] = '\0';
-  if (!terminator || CheckMemberName(name, length) != NameCheck::kOk)
+  if (parsed->check != NameCheck::kOk)
     return Stop(PackStop::kUnsafeName);
-  *nameLength = length;
   return true;
 }
 
@@ -138,49 +121,45 @@ bool CPackFile::ExtractNext(const char* destFolder, FILE* stream, char* nameOut)
     return Stop(PackStop::kNotReadable);
   FILE* in = stream;
   if (!in) {
-    if (!m_bReadMode || !m_pFile)
+    if (!m_bReadMode || !m_pFile.IsOpen())
       return Stop(PackStop::kNotReadable);
-    in = m_pFile;
+    in = m_pFile.Get();
   }
-  unsigned char header[kPackHeaderSize];
-  size_t nameLength = 0;
-  if (!ReadHeader(in, header, &nameLength))
+  unsigned char bytes[kPackHeaderSize];
+  PackHeader header;
+  if (!ReadHeader(in, bytes, &header))
     return false;
-  const char* name = reinterpret_cast<const char*>(header);
 
   char staged[kMaxPathChars + 2];
-  if (!BuildPath(destFolder, name, ".zip", staged))
+  if (!BuildPath(destFolder, header.name, ".zip", staged))
     return Stop(PackStop::kPathTooLong);
-  FILE* out = OpenStaged(staged);
-  if (!out)
+  // Closed on every way out; a failure path keeps the bytes copied so far.
+  platform::CFile out;
+  if (!OpenStaged(staged, &out))
     return Stop(PackStop::kIoError, platform::LastError());
 
   unsigned char buffer[kCopyBufferSize];
-  uint32_t remaining = ReadLittleEndian32(header + kPackDataSizeOffset);
+  uint32_t remaining = header.dataSize;
   while (remaining != 0) {
     if (m_pGate)
       m_pGate->BetweenBuffers();
     size_t want = remaining < kCopyBufferSize ? remaining : kCopyBufferSize;
     size_t n = fread(buffer, 1, want, in);
     if (n == 0) {
-      bool readError = ferror(in) != 0;
-      platform::ErrorCode error = platform::LastError();
-      fclose(out);
-      return readError ? Stop(PackStop::kIoError, error) : Stop(PackStop::kTruncated);
+      if (ferror(in))
+        return Stop(PackStop::kIoError, platform::LastError());
+      return Stop(PackStop::kTruncated);
     }
-    if (fwrite(buffer, 1, n, out) != n) {
-      platform::ErrorCode error = platform::LastError();
-      fclose(out);
-      return Stop(PackStop::kIoError, error);
-    }
+    if (fwrite(buffer, 1, n, out.Get()) != n)
+      return Stop(PackStop::kIoError, platform::LastError());
     remaining -= static_cast<uint32_t>(n);
   }
   // Buffered bytes reach the disk at the close; a full disk shows up here.
-  if (fclose(out) != 0)
+  if (!out.Close())
     return Stop(PackStop::kIoError, platform::LastError());
 
   if (nameOut)
-    memcpy(nameOut, name, nameLength + 1);
+    memcpy(nameOut, header.name, header.nameLength + 1);
   m_szStopName[0] = '\0';
   return true;
 }
@@ -188,30 +167,28 @@ bool CPackFile::ExtractNext(const char* destFolder, FILE* stream, char* nameOut)
 bool CPackFile::NextMember(const char* destFolder, char* nameOut) {
   m_szStopName[0] = '\0';
   m_bMemberPending = false;
-  if (!destFolder || !m_bReadMode || !m_pFile)
+  if (!destFolder || !m_bReadMode || !m_pFile.IsOpen())
     return Stop(PackStop::kNotReadable);
   // The last member's archive was read in place, which leaves the stream anywhere.
   if (m_nextHeader >= 0) {
-    if (!platform::SeekFile(m_pFile, m_nextHeader, SEEK_SET))
+    if (!platform::SeekFile(m_pFile.Get(), m_nextHeader, SEEK_SET))
       return Stop(PackStop::kIoError, platform::LastError());
     m_nextHeader = -1;
   }
 
-  unsigned char header[kPackHeaderSize];
-  size_t nameLength = 0;
-  if (!ReadHeader(m_pFile, header, &nameLength))
+  unsigned char bytes[kPackHeaderSize];
+  PackHeader header;
+  if (!ReadHeader(m_pFile.Get(), bytes, &header))
     return false;
-  const char* name = reinterpret_cast<const char*>(header);
-  char path[kMaxPathChars + 2];
-  if (!BuildPath(destFolder, name, "", path))
+  if (!BuildPath(destFolder, header.name, "", m_szMemberPath))
     return Stop(PackStop::kPathTooLong);
-  // Damage shows before any folder is made for the member, as when it was staged.
-  if (!TakeMemberData(ReadLittleEndian32(header + kPackDataSizeOffset)))
+  // Damage shows before any folder is made for the member.
+  if (!TakeMemberData(header.dataSize))
     return false;
-  m_bWalkSkipped = MakeFolders(path);
+  m_bWalkSkipped = MakeFolders(m_szMemberPath);
 
   if (nameOut)
-    memcpy(nameOut, name, nameLength + 1);
+    memcpy(nameOut, header.name, header.nameLength + 1);
   m_szStopName[0] = '\0';
   m_bMemberPending = true;
   return true;
@@ -223,17 +200,17 @@ bool CPackFile::TakeMemberData(uint32_t size) {
     // Small archives are read whole: one sequential read instead of minizip's seeks.
     if (!m_memberData)
       m_memberData.reset(new unsigned char[kMemberInMemoryMax]);
-    if (fread(m_memberData.get(), 1, size, m_pFile) == size)
+    if (fread(m_memberData.get(), 1, size, m_pFile.Get()) == size)
       return true;
-    if (ferror(m_pFile))
+    if (ferror(m_pFile.Get()))
       return Stop(PackStop::kIoError, platform::LastError());
     return Stop(PackStop::kTruncated);
   }
-  m_memberOffset = platform::TellFile(m_pFile);
+  m_memberOffset = platform::TellFile(m_pFile.Get());
   if (m_packageSize < 0) {
-    if (!platform::SeekFile(m_pFile, 0, SEEK_END))
+    if (!platform::SeekFile(m_pFile.Get(), 0, SEEK_END))
       return Stop(PackStop::kIoError, platform::LastError());
-    m_packageSize = platform::TellFile(m_pFile);
+    m_packageSize = platform::TellFile(m_pFile.Get());
   }
   if (m_memberOffset < 0 || m_packageSize < 0)
     return Stop(PackStop::kIoError, platform::LastError());
@@ -254,7 +231,7 @@ bool CPackFile::UnzipMember(const char* destPath, UnzipFault* fault) {
   if (m_memberSize <= m_inMemoryMax) {
     span.data = m_memberData.get();
   } else {
-    span.stream = m_pFile;
+    span.stream = m_pFile.Get();
     span.offset = m_memberOffset;
   }
   bool ok = UnzipSingleFile(span, destPath, fault, m_pGate);

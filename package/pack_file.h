@@ -1,35 +1,31 @@
 #pragma once
-// The package data.pak: member after member, each a 268-byte header (name, 4 reserved bytes,
-// little-endian 32-bit data size) followed by that many bytes of a one-file zip archive.
-// CPackFile reads it one member at a time. ExtractNext stages each member's archive below the
-// install location as <location>\<name>.zip, creating the folders on the way; the installer
-// itself uses NextMember and UnzipMember, which unpack each archive where it lies in the package
-// and so spare every file a staged copy that is written, read back and deleted.
+// CPackFile reads data.pak (layout in pack_format.h) one member at a time. ExtractNext stages
+// each member's archive below the install location as <location>\<name>.zip, creating the
+// folders on the way; the installer itself walks the package with WalkPackage (pack_walk.h),
+// which unpacks each archive where it lies in the package through NextMember and UnzipMember,
+// sparing every file a staged copy that is written, read back and deleted.
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 
 #include "package/copy_gate.h"
+#include "package/pack_format.h"
 #include "package/unzip_single.h"
+#include "platform/file.h"
 #include "platform/fs.h"
 
-constexpr size_t kPackNameSize = 260;
-constexpr size_t kPackHeaderSize = 268;
-constexpr size_t kPackDataSizeOffset = 264;
-// Longest path the reader builds (a file or its staged archive), leaving room for the NUL.
-constexpr size_t kMaxPathChars = 259;
 // Members up to this size are read into memory whole and unpacked from there.
 constexpr uint32_t kMemberInMemoryMax = 65536;
 
-// Why ExtractNext stopped, so the caller can tell a clean end from a damaged package.
+// Why the reader stopped, so the caller can tell a clean end from a damaged package.
 enum class PackStop {
   kNone,         // still reading
   kEnd,          // the package ended after a whole member: the normal end
   kNotReadable,  // no location, or no open stream in read mode
   kTruncated,    // a partial header, or the data ends inside a member
   kUnsafeName,   // a name that could write outside the location, or is no valid file name
-  kPathTooLong,  // location + name (+ ".zip" when staged) does not fit in a path
+  kPathTooLong,  // location + name (+ ".zip" for ExtractNext) does not fit in a path
   kIoError,      // a folder, the staged file or a read/write failed; see StopError()
 };
 
@@ -43,7 +39,7 @@ class CPackFile {
   // Opens path with "rb" (read mode) or "wb"; closes any open stream first. A null path
   // returns false and changes nothing.
   bool Open(const char* path, bool readMode);
-  // Closes the stream; returns fclose's result, or 0 when nothing was open.
+  // Closes the stream; returns 0 when the close worked or nothing was open, EOF otherwise.
   int Close();
 
   // Reads the next member from stream (or the object's own when null) and writes its archive to
@@ -53,10 +49,12 @@ class CPackFile {
 
   // Reads the next member's header from the object's own stream, checks its name and makes the
   // folders below destFolder that its file needs, staging nothing. On success copies the name
-  // into nameOut (260 bytes) when given; UnzipMember may then unpack the member. False at the
-  // end of the package and on any failure, with StopReason() as for ExtractNext.
-  // Not to be mixed with ExtractNext on one object.
+  // into nameOut (260 bytes) when given; UnzipMember may then unpack the member into
+  // MemberPath(). False at the end of the package and on any failure, with StopReason() as for
+  // ExtractNext. Not to be mixed with ExtractNext on one object.
   bool NextMember(const char* destFolder, char* nameOut);
+  // destFolder + "\" + name of the member NextMember read last.
+  const char* MemberPath() const { return m_szMemberPath; }
   // Unpacks the member NextMember read into destPath, reading its archive in the package. False
   // with the reason in fault when the file did not arrive intact; reading goes on either way.
   bool UnzipMember(const char* destPath, UnzipFault* fault);
@@ -80,29 +78,30 @@ class CPackFile {
 
  private:
   bool Stop(PackStop reason, platform::ErrorCode error = 0);
-  // Reads one header and checks its name; on success name points into header.
-  bool ReadHeader(FILE* in, unsigned char (&header)[kPackHeaderSize], size_t* nameLength);
+  // Reads one header and checks its name; on success parsed points into bytes.
+  bool ReadHeader(FILE* in, unsigned char (&bytes)[kPackHeaderSize], PackHeader* parsed);
   // Makes the folders on the way to path unless they are the ones the last member went into;
   // true when the walk was skipped.
   bool MakeFolders(const char* path);
   // Creates the staged file, and the folders on its way when they may be missing.
-  FILE* OpenStaged(const char* staged);
+  bool OpenStaged(const char* staged, platform::CFile* out);
   // Reads the data of a member NextMember found, or checks that the package holds all of it.
   bool TakeMemberData(uint32_t size);
 
-  FILE* m_pFile = nullptr;
+  platform::CFile m_pFile;
   ICopyGate* m_pGate = nullptr;
   bool m_bReadMode = false;
   PackStop m_stop = PackStop::kNone;
   platform::ErrorCode m_dwStopError = 0;
   char m_szStopName[kPackNameSize] = {};
-  // The folder (with its final backslash) that the last staged file went into.
+  // The folder (with its final backslash) that the last member's file went into.
   char m_szLastFolder[kMaxPathChars + 2] = {};
 
   // The member NextMember read last, until UnzipMember takes it.
   bool m_bMemberPending = false;
   bool m_bWalkSkipped = false;
   uint32_t m_memberSize = 0;
+  char m_szMemberPath[kMaxPathChars + 2] = {};
   uint32_t m_inMemoryMax = kMemberInMemoryMax;
   int64_t m_memberOffset = 0;  // of its data in the stream, when not held in memory
   std::unique_ptr<unsigned char[]> m_memberData;  // kMemberInMemoryMax bytes, made on first use

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/file.h"
 #include "platform/fs.h"
 
 namespace {
@@ -146,11 +147,12 @@ bool UnzipOpened(const UnzArchive& archive, const char* destPath, UnzipFault* fa
   if (unzOpenCurrentFile(archive.get()) != UNZ_OK)
     return Fail(fault, UnzipFault::kBadMember);
 
-  FILE* out = platform::OpenFile(destPath, "wb");
-  if (!out)
+  platform::CFile out;
+  if (!out.Open(destPath, "wb"))
     return Fail(fault, UnzipFault::kCannotWrite);
-  UnzipFault copied = CopyMember(archive.get(), out, gate);
-  if (fclose(out) != 0 && copied == UnzipFault::kNone)
+  UnzipFault copied = CopyMember(archive.get(), out.Get(), gate);
+  // Buffered bytes reach the disk at the close; a full disk shows up here.
+  if (!out.Close() && copied == UnzipFault::kNone)
     copied = UnzipFault::kWriteFailed;
   // Reports a CRC mismatch once every byte has been read.
   int closed = unzCloseCurrentFile(archive.get());
@@ -168,13 +170,8 @@ bool UnzipSingleFile(const char* zipPath, const char* destPath) {
 }
 
 bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault) {
-  return UnzipSingleFile(zipPath, destPath, fault, nullptr);
-}
-
-bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault,
-                     ICopyGate* gate) {
   UnzArchive archive(zipPath);
-  return UnzipOpened(archive, destPath, fault, gate);
+  return UnzipOpened(archive, destPath, fault, nullptr);
 }
 
 bool UnzipSingleFile(const ArchiveSpan& span, const char* destPath, UnzipFault* fault,

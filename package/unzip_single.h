@@ -21,8 +21,6 @@ enum class UnzipFault {
 // only after the archive and its member opened, so a bad archive leaves destPath untouched.
 bool UnzipSingleFile(const char* zipPath, const char* destPath);
 bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault);
-// The same, calling gate between the buffers of the copy.
-bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault, ICopyGate* gate);
 
 // A zip archive read where it lies: in memory, or in a stretch of an open stream such as a
 // member inside the package. Nothing has to be staged on disk first.
@@ -32,7 +30,8 @@ struct ArchiveSpan {
   int64_t offset = 0;  // where the archive starts in stream
   uint64_t size = 0;
 };
-// The same as for a path; a stream is left at an unspecified position.
+// The same as for a path, calling gate between the buffers of the copy; a stream is left at an
+// unspecified position.
 bool UnzipSingleFile(const ArchiveSpan& archive, const char* destPath, UnzipFault* fault,
                      ICopyGate* gate);
 

@@ -50,6 +50,12 @@ check "previous output kept" 0 cmp -s "$work/data.pak" "$work/before.pak"
 check "no partial file" 1 test -e "$work/data.pak.part"
 rm "$work/src/bad:name.txt"
 
+# The installer writes location + "\" + name: a 255-byte name leaves room for "C:\" exactly.
+mkdir -p "$work/long/$(printf 'd%.0s' $(seq 200))"
+printf 'x' >"$work/long/$(printf 'd%.0s' $(seq 200))/$(printf 'f%.0s' $(seq 54))"
+check "255-byte name" 0 "$mkpak" build "$work/long" -o "$work/long.pak"
+check "room for the folder" 0 grep -q 'install folders of up to 3 characters fit' "$work/said"
+
 check "missing source refused" 2 "$mkpak" build "$work/none" -o "$work/x.pak"
 check "no output for missing source" 1 test -e "$work/x.pak"
 check "bad level" 2 "$mkpak" build "$work/src" -o "$work/x.pak" -l 11

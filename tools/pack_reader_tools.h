@@ -8,19 +8,18 @@
 
 struct MemberListing {
   std::string name;
-  uint64_t offset = 0;        // of the member's header in the package
   uint32_t packedSize = 0;    // the header's data size: the member's zip archive
   int64_t unpackedSize = -1;  // from the zip's local header; -1 when unreadable
 };
 
 struct PackFault {
-  bool found = false;
   uint64_t offset = 0;  // of the faulty member's header
   std::string name;     // the member's name as far as it could be read
   std::string what;     // an English sentence
 };
 
-// Walks the headers (without unpacking) and calls list for each member.
+// Walks the headers (without unpacking) and calls list for each member. False, with the fault,
+// at the first member that is damaged or would not install.
 bool ListPack(const std::string& pakPath, const std::function<void(const MemberListing&)>& list,
               PackFault* fault);
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "package/member_name.h"
-#include "package/pack_file.h"
+#include "package/pack_format.h"
 #include "platform/file.h"
 #include "platform/fs.h"
 
@@ -53,11 +53,6 @@ int ZError(voidpf, voidpf stream) {
   return ferror(static_cast<MemberStream*>(stream)->pak);
 }
 
-void PutLittleEndian32(unsigned char* out, uint32_t value) {
-  for (int i = 0; i < 4; ++i)
-    out[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
 std::string Quote(const std::string& text) {
   return "'" + text + "'";
 }
@@ -102,8 +97,9 @@ bool FailWith(std::string* error, const std::string& message) {
   return false;
 }
 
-}  // namespace
-
+// Every regular file below sourceDir, sorted by member name. Entries that are neither folders
+// nor regular files (links, devices) are left out and named in skipped. False, with a message
+// in error, when a folder cannot be listed or holds a name with a backslash.
 bool CollectPackEntries(const std::string& sourceDir, std::vector<PackEntry>* entries,
                         std::vector<std::string>* skipped, std::string* error) {
   entries->clear();
@@ -117,6 +113,8 @@ bool CollectPackEntries(const std::string& sourceDir, std::vector<PackEntry>* en
   std::sort(skipped->begin(), skipped->end());
   return true;
 }
+
+}  // namespace
 
 bool CheckPackEntries(const std::vector<PackEntry>& entries, std::string* error) {
   for (const PackEntry& entry : entries) {
@@ -191,7 +189,7 @@ bool AppendPackMember(FILE* pak, const std::string& name, FILE* source, int leve
   if (end < 0 || dataSize > kMaxMemberBytes)
     return FailWith(error, "the archive of " + Quote(name) + " is 4 GiB or larger");
   unsigned char size[4];
-  PutLittleEndian32(size, static_cast<uint32_t>(dataSize));
+  WriteLittleEndian32(size, static_cast<uint32_t>(dataSize));
   if (!platform::SeekFile(pak, headerAt + static_cast<int64_t>(kPackDataSizeOffset), SEEK_SET) ||
       fwrite(size, 1, 4, pak) != 4 || !platform::SeekFile(pak, end, SEEK_SET))
     return FailWith(error,

@@ -15,12 +15,6 @@ struct PackEntry {
   uint64_t size = 0;
 };
 
-// Every regular file below sourceDir, sorted by member name. Entries that are neither folders
-// nor regular files (links, devices) are left out and named in skipped. False, with a message
-// in error, when a folder cannot be listed or a name can never be installed.
-bool CollectPackEntries(const std::string& sourceDir, std::vector<PackEntry>* entries,
-                        std::vector<std::string>* skipped, std::string* error);
-
 // False, with a message, for the first entry the installer could not install: an unsafe or too
 // long name, or a file of 4 GiB or more.
 bool CheckPackEntries(const std::vector<PackEntry>& entries, std::string* error);

@@ -1,4 +1,4 @@
-// Runs the installer's unpacking loop over arbitrary bytes as data.pak. Beyond the sanitizers'
+// Runs the installer's walk over arbitrary bytes as data.pak. Beyond the sanitizers'
 // memory checks it traps when a member lands outside the destination folder: names are
 // untrusted, and staying inside the chosen folder is the promise the reader must keep.
 #include <climits>
@@ -10,6 +10,7 @@
 
 #include "package/member_name.h"
 #include "package/pack_file.h"
+#include "package/pack_walk.h"
 #include "package/unzip_single.h"
 #include "platform/fs.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -31,40 +32,55 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// The installer's loop over the package; inMemoryMax picks how member archives are read.
-// Returns what happened to each member, with the bytes of every file written.
+// Checks each member the walk hands out and records what happened to it, with the bytes of
+// every file written.
+class FuzzPass : public IMemberVisitor {
+ public:
+  explicit FuzzPass(const std::string& insideDest) : m_insideDest(insideDest) {}
+
+  bool BeforeUnpack(const PackMember& member) override {
+    if (m_members++ == kMaxMembers)
+      return false;
+    size_t length = strnlen(member.name, kPackNameSize);
+    fuzz::Check(length < kPackNameSize, "member name is not terminated");
+    fuzz::Check(CheckMemberName(member.name, length) == NameCheck::kOk,
+                "read a member whose name the name check refuses");
+    return true;
+  }
+
+  bool AfterUnpack(const PackMember& member, UnzipFault fault) override {
+    bool ok = fault == UnzipFault::kNone;
+    if (ok)
+      fuzz::Check(StartsWith(Resolved(member.path), m_insideDest),
+                  "file written outside destination");
+    outcome += std::string(member.name) + " " + std::to_string(static_cast<int>(fault)) + "\n";
+    std::string bytes;
+    if (ok && fuzz::ReadFile(member.path, &bytes))
+      outcome += bytes + "\n";
+    return true;
+  }
+
+  std::string outcome;
+
+ private:
+  const std::string& m_insideDest;
+  int m_members = 0;
+};
+
+// The installer's walk over the package; inMemoryMax picks how member archives are read.
 std::string InstallAll(const std::string& pak, const std::string& dest,
                        const std::string& insideDest, uint32_t inMemoryMax) {
-  std::string outcome;
   CPackFile pack(pak.c_str(), true);
   pack.SetMemberInMemoryMax(inMemoryMax);
-  // Exactly the size the reader promises to fill, so ASan sees any write past it.
-  char name[kPackNameSize];
-  for (int member = 0; member < kMaxMembers; ++member) {
-    if (!pack.NextMember(dest.c_str(), name)) {
-      fuzz::Check(pack.StopReason() != PackStop::kNone, "stopped without a reason");
-      fuzz::Check(strnlen(pack.StopName(), kPackNameSize) < kPackNameSize,
-                  "stop name is not terminated");
-      outcome += "stop " + std::to_string(static_cast<int>(pack.StopReason()));
-      break;
-    }
-    size_t length = strnlen(name, kPackNameSize);
-    fuzz::Check(length < kPackNameSize, "member name is not terminated");
-    fuzz::Check(CheckMemberName(name, length) == NameCheck::kOk,
-                "read a member whose name the name check refuses");
-    // The installer's own steps for a member.
-    const std::string target = dest + "\\" + name;
-    UnzipFault fault;
-    bool ok = pack.UnzipMember(target.c_str(), &fault);
-    if (ok)
-      fuzz::Check(StartsWith(Resolved(target), insideDest), "file written outside destination");
-    outcome += std::string(name) + " " + std::to_string(static_cast<int>(fault)) + "\n";
-    std::string bytes;
-    if (ok && fuzz::ReadFile(target, &bytes))
-      outcome += bytes + "\n";
+  FuzzPass pass(insideDest);
+  if (WalkPackage(&pack, dest.c_str(), &pass) == WalkEnd::kPackageStopped) {
+    fuzz::Check(pack.StopReason() != PackStop::kNone, "stopped without a reason");
+    fuzz::Check(strnlen(pack.StopName(), kPackNameSize) < kPackNameSize,
+                "stop name is not terminated");
+    pass.outcome += "stop " + std::to_string(static_cast<int>(pack.StopReason()));
   }
   pack.Close();
-  return outcome;
+  return pass.outcome;
 }
 
 }  // namespace

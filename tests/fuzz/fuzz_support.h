@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/file.h"
 #include "platform/fs.h"
 
 namespace fuzz {
@@ -45,11 +46,11 @@ inline const std::string& Scratch() {
 }
 
 inline bool WriteFile(const std::string& path, const void* data, size_t size) {
-  FILE* file = platform::OpenFile(path.c_str(), "wb");
-  if (!file)
+  platform::CFile file;
+  if (!file.Open(path.c_str(), "wb"))
     return false;
-  bool ok = size == 0 || fwrite(data, 1, size, file) == size;
-  return fclose(file) == 0 && ok;
+  bool ok = size == 0 || fwrite(data, 1, size, file.Get()) == size;
+  return file.Close() && ok;
 }
 
 inline bool ReadFile(const std::string& path, std::string* bytes) {

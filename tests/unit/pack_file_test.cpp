@@ -175,28 +175,9 @@ TEST_F(PackFileTest, OpenAndModeRules) {
   CPackFile writer(other.c_str(), false);
   EXPECT_FALSE(writer.ExtractNext(m_location.c_str(), nullptr, m_name));
   EXPECT_EQ(writer.StopReason(), PackStop::kNotReadable);
-  FILE* stream = platform::OpenFile(m_pakPath.c_str(), "rb");
-  ASSERT_NE(stream, nullptr);
-  EXPECT_TRUE(writer.ExtractNext(m_location.c_str(), stream, nullptr));
-  fclose(stream);
-}
-
-TEST_F(PackFileTest, StagedArchivesUnpackToTheOriginalFiles) {
-  const std::vector<std::pair<std::string, std::string>> files = {
-      {"bin\\tool.exe", std::string(200000, '\x90') + "MZ"},
-      {"readme.txt", "Read me.\r\n"},
-      {"empty.dat", ""},
-  };
-  std::string bytes;
-  for (const auto& file : files)
-    bytes += MemberBytes(file.first, file.second);
-  OpenPackage(bytes);
-  for (const auto& file : files) {
-    ASSERT_TRUE(m_pack.ExtractNext(m_location.c_str(), nullptr, m_name));
-    std::string finalPath = m_location + "\\" + m_name;
-    EXPECT_TRUE(UnzipSingleFile((finalPath + ".zip").c_str(), finalPath.c_str()));
-    EXPECT_EQ(ReadWholeFile(finalPath), file.second) << file.first;
-  }
+  platform::CFile stream;
+  ASSERT_TRUE(stream.Open(m_pakPath.c_str(), "rb"));
+  EXPECT_TRUE(writer.ExtractNext(m_location.c_str(), stream.Get(), nullptr));
 }
 
 // Bytes that deflate cannot shrink, so their archive stays as large as they are.
@@ -213,9 +194,9 @@ TEST_F(PackFileTest, MembersUnpackInPlaceWithoutStagedArchives) {
   // Small archives are read into memory, large ones read where they lie; the order mixes both
   // so that the stream must find each next header after a large member.
   const std::vector<std::pair<std::string, std::string>> files = {
-      {"a.txt", "alpha"},        {"bin\\big.dat", Noise(3 * kMemberInMemoryMax, 1)},
+      {"a.txt", "alpha"},         {"bin\\big.dat", Noise(3 * kMemberInMemoryMax, 1)},
       {"bin\\small.txt", "beta"}, {"stored.bin", Noise(kMemberInMemoryMax + 1, 2)},
-      {"empty.txt", ""},         {"x\\y\\z.txt", "nested"},
+      {"empty.txt", ""},          {"x\\y\\z.txt", "nested"},
   };
   std::string bytes;
   for (const auto& file : files)

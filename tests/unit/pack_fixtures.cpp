@@ -2,15 +2,15 @@
 
 #include <cstring>
 
-#include "package/pack_file.h"
+#include "package/pack_format.h"
+#include "platform/file.h"
 #include "tests/unit/test_support.h"
 #include "tools/pack_writer.h"
 
 std::string RawHeader(const std::string& name, uint32_t dataSize) {
   std::string header(kPackHeaderSize, '\0');
   memcpy(&header[0], name.data(), name.size() < kPackNameSize ? name.size() : kPackNameSize);
-  for (int i = 0; i < 4; ++i)
-    header[kPackDataSizeOffset + i] = static_cast<char>((dataSize >> (8 * i)) & 0xFF);
+  WriteLittleEndian32(reinterpret_cast<unsigned char*>(&header[kPackDataSizeOffset]), dataSize);
   return header;
 }
 
@@ -19,14 +19,10 @@ std::string MemberBytes(const std::string& name, const std::string& content, int
   std::string sourcePath = scratch.Join("source");
   std::string pakPath = scratch.Join("member.pak");
   WriteWholeFile(sourcePath, content);
-  FILE* source = platform::OpenFile(sourcePath.c_str(), "rb");
-  FILE* pak = platform::OpenFile(pakPath.c_str(), "wb");
+  platform::CFile source, pak;
   std::string error;
-  bool ok = source && pak && AppendPackMember(pak, name, source, level, &error);
-  if (source)
-    fclose(source);
-  if (pak)
-    fclose(pak);
+  bool ok = source.Open(sourcePath.c_str(), "rb") && pak.Open(pakPath.c_str(), "wb") &&
+            AppendPackMember(pak.Get(), name, source.Get(), level, &error) && pak.Close();
   return ok ? ReadWholeFile(pakPath) : std::string();
 }
 

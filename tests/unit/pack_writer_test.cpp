@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "package/pack_file.h"
+#include "package/pack_format.h"
 #include "tests/unit/pack_fixtures.h"
 #include "tests/unit/test_support.h"
 #include "tools/pack_reader_tools.h"
@@ -59,7 +59,6 @@ TEST_F(PackWriterTest, MembersAreEveryFileInSortedOrderAndUnpackIntact) {
   EXPECT_EQ(members, m_files.size());
   for (const auto& file : m_files)
     EXPECT_EQ(ReadWholeFile(dest + "\\" + file.first), file.second);
-  EXPECT_FALSE(platform::FileExists((dest + "\\z.txt.zip").c_str()));
 }
 
 TEST_F(PackWriterTest, SameInputGivesTheSameBytesAndLevelZeroStores) {
@@ -127,7 +126,6 @@ TEST_F(PackWriterTest, VerifyReportsTheFirstFaultWithItsMember) {
     size_t members = 0;
     PackFault fault;
     EXPECT_FALSE(VerifyPack(m_pak, &members, &fault));
-    EXPECT_TRUE(fault.found);
     EXPECT_EQ(fault.offset, good.size());
     EXPECT_EQ(fault.name, c.name);
     EXPECT_NE(fault.what.find(c.what), std::string::npos) << fault.what;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "package/pack_format.h"
+#include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/profile.h"
 #include "tools/pack_reader_tools.h"
@@ -131,10 +133,13 @@ int Build(int argc, char** argv) {
   printf("%s: %zu members, %" PRIu64 " bytes\n", Shown(out).c_str(), summary.members,
          summary.bytes);
   if (summary.longestName > 0) {
-    // location + "\" + name + ".zip" must fit in 259 characters on the user's machine.
-    long room = 259L - 5L - static_cast<long>(summary.longestName);
+    // The installer writes each file to location + "\" + name, a path that must fit in
+    // kMaxPathChars, and takes no location shorter than 3 characters ("C:\").
+    long room = static_cast<long>(kMaxPathChars) - 1L - static_cast<long>(summary.longestName);
     printf("longest member name: %zu bytes; install folders of up to %ld characters fit\n",
            summary.longestName, room);
+    if (room < 3)
+      fprintf(stderr, "mkpak: warning: no install folder leaves room for the longest name\n");
   }
   printf("totalfiles=%zu\n", summary.members);
   if (!ini.empty()) {
@@ -149,14 +154,12 @@ int Build(int argc, char** argv) {
 
 // A package that cannot be opened at all is a refusal (status 2), not a fault in it.
 bool CanOpen(const std::string& pak) {
-  FILE* file = platform::OpenFile(pak.c_str(), "rb");
-  if (!file) {
-    fprintf(stderr, "mkpak: cannot open %s: %s\n", Shown(pak).c_str(),
-            platform::ErrorText(platform::LastError()).c_str());
-    return false;
-  }
-  fclose(file);
-  return true;
+  platform::CFile file;
+  if (file.Open(pak.c_str(), "rb"))
+    return true;
+  fprintf(stderr, "mkpak: cannot open %s: %s\n", Shown(pak).c_str(),
+          platform::ErrorText(platform::LastError()).c_str());
+  return false;
 }
 
 int List(const std::string& pak) {
@@ -175,10 +178,8 @@ int List(const std::string& pak) {
                  member.name.c_str());
       },
       &fault);
-  if (fault.found)
-    return ReportFault(pak, fault);
   if (!ok)
-    return kExitRefused;
+    return ReportFault(pak, fault);
   printf("%zu members\n", count);
   return kExitOk;
 }
