@@ -1,7 +1,7 @@
 #include "uninstall/self_copy.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "platform/fs.h"
 
@@ -53,10 +53,9 @@ bool StartRemovalCopy(const CString& uninstaller) {
     return false;
   CHandle selfHandle(self);
 
-  CString command;
-  command.Format("\"%s\" %s %llu \"%s\"", copy.c_str(), kRemoveSwitch,
-                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(self)),
-                 uninstaller.c_str());
+  CString command = "\"" + copy + "\" " + kRemoveSwitch + " " +
+                    std::to_string(reinterpret_cast<uintptr_t>(self)).c_str() + " \"" +
+                    uninstaller + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
