@@ -21,12 +21,6 @@ class ViewGate : public ICopyGate {
   IInstallView* m_view;
 };
 
-CString EntryKey(int index) {
-  CString key;
-  key.Format("file%d", index);
-  return key;
-}
-
 // Notes the first failure only: that is the one the user is told about.
 void NoteFailure(InstallOutcome* outcome, const CString& path, const char* reason) {
   if (!outcome->firstFailed.IsEmpty())
@@ -47,6 +41,12 @@ void NoteStop(const CPackFile& pack, const CString& location, InstallOutcome* ou
   NoteFailure(outcome, path, reason);
 }
 
+// The log is the only record of what to remove, so an incomplete one is always told.
+CString DescribeLogFailure(const InstallOutcome& outcome) {
+  return "There are problems at write uninstall log:\r\n" + outcome.logFailed + "\r\n(" +
+         outcome.logReason + ")";
+}
+
 }  // namespace
 
 InstallOutcome RunInstall(const CString& location, const CString& packPath, IInstallView* view,
@@ -61,7 +61,6 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   ViewGate gate(view);
   pack.SetCopyGate(&gate);
   CUninstallLog log(location + "\\uninstall.ini");
-  int counter = 0;
 
   char name[kPackNameSize];
   view->WaitWhilePaused();
@@ -76,8 +75,7 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
     view->ShowPath(finalPath);
     // A question may have opened since the top of the pass: no log entry while it is open.
     view->WaitWhilePaused();
-    log.Write(EntryKey(counter), finalPath);
-    ++counter;
+    log.AddEntry(finalPath);
     // An existing read-only, hidden or system file of that name must be replaceable.
     platform::SetNormalAttributes(finalPath);
     UnzipFault fault;
@@ -87,7 +85,7 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
     view->WaitWhilePaused();
     more = pack.NextMember(location, name);
   }
-  outcome.entries = counter;
+  outcome.entries = log.Entries();
 
   if (view->IsCancelled()) {
     pack.Close();
@@ -103,21 +101,35 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   bool shortcutsMade = true;
   if (shortcuts) {
     view->WaitWhilePaused();
-    shortcutsMade = shortcuts->Run(location, &log, &counter);
-    outcome.entries = counter;
+    shortcutsMade = shortcuts->Run(location, &log);
+    outcome.entries = log.Entries();
+  }
+  if (log.Failed()) {
+    outcome.logFailed = log.Path().c_str();
+    outcome.logReason = log.Failure().c_str();
   }
   if (outcome.kind == InstallOutcome::kDamaged) {
     view->ShowMessage(DescribeDamage(outcome), "setup", kMbOk | kMbIconExclamation);
   } else if (shortcuts) {
-    view->ShowMessage(shortcutsMade ? "Install completed!"
-                                    : "Install completed! There are problems at create shortcut.",
-                      "setup", kMbOk | kMbIconInformation);
+    view->ShowMessage(DescribeCompletion(outcome, shortcutsMade), "setup",
+                      kMbOk | kMbIconInformation);
   }
   view->End();
   return outcome;
 }
 
 CString DescribeDamage(const InstallOutcome& outcome) {
-  return "Install not completed! There are problems at extract file:\r\n" + outcome.firstFailed +
-         "\r\n(" + outcome.reason + ")";
+  CString text = "Install not completed! There are problems at extract file:\r\n" +
+                 outcome.firstFailed + "\r\n(" + outcome.reason + ")";
+  return outcome.logFailed.IsEmpty() ? text : text + "\r\n" + DescribeLogFailure(outcome);
+}
+
+CString DescribeCompletion(const InstallOutcome& outcome, bool shortcutsMade) {
+  if (outcome.logFailed.IsEmpty()) {
+    return shortcutsMade ? "Install completed!"
+                         : "Install completed! There are problems at create shortcut.";
+  }
+  return CString(shortcutsMade ? "Install completed! "
+                               : "Install completed! There are problems at create shortcut.\r\n") +
+         DescribeLogFailure(outcome);
 }
