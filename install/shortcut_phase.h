@@ -37,6 +37,7 @@ class CShortcutPhase : public IShortcutPhase {
   bool Run(const CString& location, CUninstallLog* log) override;
 
  private:
+  // The next entry, once a cancel question that may be open has been answered.
   void Log(CUninstallLog* log, const CString& path);
 
   IShellFolders* m_pFolders;
