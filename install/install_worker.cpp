@@ -22,12 +22,6 @@ class ViewGate : public ICopyGate {
   IInstallView* m_view;
 };
 
-CString EntryKey(int index) {
-  CString key;
-  key.Format("file%d", index);
-  return key;
-}
-
 // Notes the first failure only: that is the one the user is told about.
 void NoteFailure(InstallOutcome* outcome, const CString& path, const char* reason) {
   if (!outcome->firstFailed.IsEmpty())
@@ -52,8 +46,8 @@ void NoteStop(const CPackFile& pack, const CString& location, InstallOutcome* ou
 // attributes and unpacks), progress step; the cancel is read at the top of each pass.
 class InstallPass : public IMemberVisitor {
  public:
-  InstallPass(IInstallView* view, CUninstallLog& log, int& counter, InstallOutcome* outcome)
-      : m_view(view), m_log(log), m_counter(counter), m_outcome(outcome) {}
+  InstallPass(IInstallView* view, CUninstallLog* log, InstallOutcome* outcome)
+      : m_view(view), m_log(log), m_outcome(outcome) {}
 
   bool BeforeUnpack(const PackMember& member) override {
     m_view->WaitWhilePaused();
@@ -62,8 +56,7 @@ class InstallPass : public IMemberVisitor {
     m_view->ShowPath(member.path);
     // A question may have opened since the top of the pass: no log entry while it is open.
     m_view->WaitWhilePaused();
-    m_log.Write(EntryKey(m_counter), member.path);
-    ++m_counter;
+    m_log->AddEntry(member.path);
     return true;
   }
 
@@ -77,10 +70,15 @@ class InstallPass : public IMemberVisitor {
 
  private:
   IInstallView* m_view;
-  CUninstallLog& m_log;
-  int& m_counter;
+  CUninstallLog* m_log;
   InstallOutcome* m_outcome;
 };
+
+// The log is the only record of what to remove, so an incomplete one is always told.
+CString DescribeLogFailure(const InstallOutcome& outcome) {
+  return "There are problems at write uninstall log:\r\n" + outcome.logFailed + "\r\n(" +
+         outcome.logReason + ")";
+}
 
 }  // namespace
 
@@ -96,14 +94,13 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   ViewGate gate(view);
   pack.SetCopyGate(&gate);
   CUninstallLog log(location + "\\uninstall.ini");
-  int counter = 0;
 
   view->WaitWhilePaused();
   // Each member's archive is unpacked where it lies in the package: a staged copy beside the
   // file would cost every file three more opens and a delete, and leave the disk no different.
-  InstallPass pass(view, log, counter, &outcome);
+  InstallPass pass(view, &log, &outcome);
   WalkPackage(&pack, location, &pass);
-  outcome.entries = counter;
+  outcome.entries = log.Entries();
 
   if (view->IsCancelled()) {
     pack.Close();
@@ -119,21 +116,35 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   bool shortcutsMade = true;
   if (shortcuts) {
     view->WaitWhilePaused();
-    shortcutsMade = shortcuts->Run(location, &log, &counter);
-    outcome.entries = counter;
+    shortcutsMade = shortcuts->Run(location, &log);
+    outcome.entries = log.Entries();
+  }
+  if (log.Failed()) {
+    outcome.logFailed = log.Path().c_str();
+    outcome.logReason = log.Failure().c_str();
   }
   if (outcome.kind == InstallOutcome::kDamaged) {
     view->ShowMessage(DescribeDamage(outcome), "setup", kMbOk | kMbIconExclamation);
   } else if (shortcuts) {
-    view->ShowMessage(shortcutsMade ? "Install completed!"
-                                    : "Install completed! There are problems at create shortcut.",
-                      "setup", kMbOk | kMbIconInformation);
+    view->ShowMessage(DescribeCompletion(outcome, shortcutsMade), "setup",
+                      kMbOk | kMbIconInformation);
   }
   view->End();
   return outcome;
 }
 
 CString DescribeDamage(const InstallOutcome& outcome) {
-  return "Install not completed! There are problems at extract file:\r\n" + outcome.firstFailed +
-         "\r\n(" + outcome.reason + ")";
+  CString text = "Install not completed! There are problems at extract file:\r\n" +
+                 outcome.firstFailed + "\r\n(" + outcome.reason + ")";
+  return outcome.logFailed.IsEmpty() ? text : text + "\r\n" + DescribeLogFailure(outcome);
+}
+
+CString DescribeCompletion(const InstallOutcome& outcome, bool shortcutsMade) {
+  if (outcome.logFailed.IsEmpty()) {
+    return shortcutsMade ? "Install completed!"
+                         : "Install completed! There are problems at create shortcut.";
+  }
+  return CString(shortcutsMade ? "Install completed! "
+                               : "Install completed! There are problems at create shortcut.\r\n") +
+         DescribeLogFailure(outcome);
 }

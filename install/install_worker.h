@@ -11,9 +11,9 @@
 // straight from the files to the end.
 class IShortcutPhase {
  public:
-  // Creates and logs the group and shortcuts with keys from "file<counter>" on, then writes
-  // "filenum"; returns false when a shortcut could not be made.
-  virtual bool Run(const CString& location, CUninstallLog* log, int* counter) = 0;
+  // Creates and logs the group and shortcuts after the files, then writes "filenum"; returns
+  // false when a shortcut could not be made.
+  virtual bool Run(const CString& location, CUninstallLog* log) = 0;
 
  protected:
   ~IShortcutPhase() = default;
@@ -30,6 +30,8 @@ struct InstallOutcome {
   int entries = 0;      // "file%d" entries written
   CString firstFailed;  // the first file that failed, for kDamaged
   CString reason;       // why it failed, in words
+  CString logFailed;    // the uninstall log, when an entry or the count could not be written
+  CString logReason;    // why the first write that failed did, in words
 };
 
 // Runs the whole installation into location from the package at packPath. Every path ends with
@@ -37,5 +39,9 @@ struct InstallOutcome {
 InstallOutcome RunInstall(const CString& location, const CString& packPath, IInstallView* view,
                           IShortcutPhase* shortcuts);
 
-// The message that reports a damaged installation, naming its first failed file.
+// The message that reports a damaged installation, naming its first failed file (and the log,
+// when it is incomplete too).
 CString DescribeDamage(const InstallOutcome& outcome);
+
+// The message that ends an installation whose files are intact.
+CString DescribeCompletion(const InstallOutcome& outcome, bool shortcutsMade);

@@ -33,15 +33,12 @@ CShortcutPhase::CShortcutPhase(IShellFolders* folders, IShortcutWriter* writer,
                                const CString& iniPath, IInstallView* view)
     : m_pFolders(folders), m_pWriter(writer), m_strIniPath(iniPath), m_pView(view) {}
 
-void CShortcutPhase::Log(CUninstallLog* log, int* counter, const CString& value) {
+void CShortcutPhase::Log(CUninstallLog* log, const CString& path) {
   m_pView->WaitWhilePaused();
-  CString key;
-  key.Format("file%d", *counter);
-  log->Write(key, value);
-  ++*counter;
+  log->AddEntry(path);
 }
 
-bool CShortcutPhase::Run(const CString& location, CUninstallLog* log, int* counter) {
+bool CShortcutPhase::Run(const CString& location, CUninstallLog* log) {
   CString programs;
   CString desktop;
   if (!m_pFolders->Read(&programs, &desktop)) {
@@ -61,7 +58,7 @@ bool CShortcutPhase::Run(const CString& location, CUninstallLog* log, int* count
   bool groupSafe = StaysInside(group);
   if (groupSafe)
     platform::CreateFolder(groupFolder);
-  Log(log, counter, groupFolder);
+  Log(log, groupFolder);
 
   int success = groupSafe ? 1 : 0;
   int items = ReadProfileInt("shortcut", "itemnum", 0, m_strIniPath);
@@ -74,18 +71,16 @@ bool CShortcutPhase::Run(const CString& location, CUninstallLog* log, int* count
     success &= groupSafe && linkSafe ? m_pWriter->CreateShortcut(targetName, description, linkName,
                                                                  baseFolder, groupFolder)
                                      : 0;
-    Log(log, counter, groupFolder + linkName);
+    Log(log, groupFolder + linkName);
     if (ReadProfileInt("shortcut", ItemKey(item, "Desktop"), 0, m_strIniPath) != 0) {
       m_pView->WaitWhilePaused();
       success &= linkSafe ? m_pWriter->CreateShortcut(targetName, description, linkName, baseFolder,
                                                       desktop)
                           : 0;
-      Log(log, counter, desktop + linkName);
+      Log(log, desktop + linkName);
     }
   }
-  CString count;
-  count.Format("%d", *counter);
   m_pView->WaitWhilePaused();
-  log->Write("filenum", count);
+  log->WriteCount();
   return success == 1;
 }

@@ -34,11 +34,11 @@ class CShortcutPhase : public IShortcutPhase {
   // iniPath: setup.ini; view: for pausing while the cancel question is open.
   CShortcutPhase(IShellFolders* folders, IShortcutWriter* writer, const CString& iniPath,
                  IInstallView* view);
-  bool Run(const CString& location, CUninstallLog* log, int* counter) override;
+  bool Run(const CString& location, CUninstallLog* log) override;
 
  private:
-  // Logs one entry under the next "file%d" key.
-  void Log(CUninstallLog* log, int* counter, const CString& value);
+  // The next entry, once a cancel question that may be open has been answered.
+  void Log(CUninstallLog* log, const CString& path);
 
   IShellFolders* m_pFolders;
   IShortcutWriter* m_pWriter;

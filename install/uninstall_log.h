@@ -1,43 +1,58 @@
 #pragma once
-// The uninstall log: section "files" of uninstall.ini in the installation folder, one
-// "file%d" key per created item and finally "filenum". Each entry reaches the file before Write
-// returns, so a crash leaves a log of everything created so far. It behaves as
-// WritePrivateProfileStringA does (creates the file and the section when missing, replaces an
-// existing key's value in place, otherwise adds the key at the end of the section, leaves all
-// other content untouched, CRLF line ends), but neither its cost per entry nor its memory grows
-// with the log: that function rewrites the whole file for every key.
+// The uninstall log: section "files" of uninstall.ini in the installation folder, one "file%d"
+// key per created item, numbered from 0 in the order they are added, and finally "filenum",
+// their count. The file starts as the publisher's template and the log only adds to it: each
+// entry goes at the end of the section, in front of the template's bytes that follow it, and
+// reaches the file before AddEntry returns, so a crash leaves a log of everything created so
+// far. The bytes are those WritePrivateProfileStringA would make of the same keys, but neither
+// the cost of an entry nor the memory held grows with the log, where that function rewrites the
+// whole file for every key.
+//
+// A failed write does not stop the installation: the entry is not counted, the log keeps the
+// first reason, and the next entry is tried as usual.
 
-#include <cstdint>
-#include <cstdio>
 #include <string>
 
-#include "platform/profile.h"
+#include "platform/file.h"
+#include "platform/profile_edit.h"
 
-class CUninstallLog : private IProfileReader {
+class CUninstallLog {
  public:
   explicit CUninstallLog(const char* path);
-  ~CUninstallLog();
   CUninstallLog(const CUninstallLog&) = delete;
   CUninstallLog& operator=(const CUninstallLog&) = delete;
 
-  // Sets key to value in section "files". False when the file could not be written.
-  bool Write(const char* key, const char* value);
+  // Writes the next "file%d" entry. False when it did not reach the file.
+  bool AddEntry(const char* path);
+  // Writes "filenum": the number of entries written. Once, after the last entry.
+  bool WriteCount();
+
+  int Entries() const { return m_nEntries; }
+  const std::string& Path() const { return m_path; }
+  // Whether any write failed, and why the first one did, in words.
+  bool Failed() const { return !m_failure.empty(); }
+  const std::string& Failure() const { return m_failure; }
 
  private:
-  bool Open();
-  void Close();
-  bool Apply(const ProfileEdit& edit);
+  bool Write(const char* key, const char* value);
+  bool Ready();
+  bool Load();
+  bool OpenStream(const char* mode);
+  bool Append(const ProfileEdit& edit);
   bool Rewrite(const ProfileEdit& edit);
-  bool ReadAt(size_t offset, size_t size, std::string* bytes) override;
+  // Keeps the first reason; returns false.
+  bool Fail(const std::string& reason);
+  bool FailWithLastError();
 
   std::string m_path;
-  // Open from the first write on while the file is as we left it; closed again when anything
-  // goes wrong, so the next write starts afresh from the file on disk.
-  FILE* m_file = nullptr;
-  int64_t m_size = 0;  // the file's size, as we left it
-  // The bytes after the section: a new key's line goes in front of them, so they are written
-  // again after it. They come from the template, so they do not grow with the log.
+  platform::CFile m_file;  // open for update from the first write on, while all is well
+  bool m_bLoaded = false;  // the template has been read and the layout is known
+  // A write failed part-way: the bytes after the insertion point may not be the tail.
+  bool m_bDirty = false;
+  // The template's bytes after the section: they follow every new line, so they are written
+  // again behind it. They do not grow with the log.
   std::string m_tail;
-  bool m_readFailed = false;
   CProfileSection m_layout;
+  int m_nEntries = 0;
+  std::string m_failure;
 };

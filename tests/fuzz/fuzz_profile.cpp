@@ -1,6 +1,7 @@
 // Reads arbitrary bytes as setup.ini through the installer's profile functions. Beyond the
 // sanitizers' memory checks it traps when a result breaks the buffer contract, when a written
-// key does not read back as written, or when a write changes what other keys read.
+// key does not read back as written, when a write changes what other keys read, or when edits
+// planned from one parse (as the uninstall log makes them) differ from the whole-file writer's.
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "platform/profile.h"
+#include "platform/profile_edit.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -60,6 +62,39 @@ const Write kWrites[] = {
     {"", "nameless", "before any section"},
 };
 constexpr size_t kWriteCount = sizeof kWrites / sizeof kWrites[0];
+
+// Distinct names, as the uninstall log writes them: keys the file may hold, longer and shorter
+// than before, and new ones.
+const Write kLayoutWrites[] = {
+    {"main", "title", "a title longer than most"},
+    {"main", "new key", "1"},
+    {"main", "LOCATION", "C:"},
+    {"main", "totalfiles", "7"},
+    {"main", "another new key", "2"},
+};
+
+// One parse, every edit taken in turn: the bytes must be those of a whole-file write per key.
+void CheckLayout(const uint8_t* data, size_t size, const std::string& path) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  CProfileSection layout;
+  if (!layout.Parse(bytes, "main"))
+    return;
+  fuzz::Check(fuzz::WriteFile(path, data, size), "cannot write layout.ini");
+  std::string planned = bytes;
+  for (const Write& write : kLayoutWrites) {
+    ProfileEdit edit;
+    bool ok = layout.Plan(write.key, write.value, &edit);
+    fuzz::Check(ok == WriteProfileString(write.section, write.key, write.value, path.c_str()),
+                "the layout and the whole-file writer disagree on a write");
+    if (!ok)
+      return;
+    layout.Take(edit);
+    planned.replace(edit.begin, edit.end - edit.begin, edit.bytes);
+    std::string written;
+    fuzz::Check(fuzz::ReadFile(path, &written), "cannot read layout.ini");
+    fuzz::Check(planned == written, "an edit planned from the layout differs from the writer's");
+  }
+}
 
 // Every size: the result fits with its terminator, its length is what came back, and a smaller
 // buffer gets a prefix of what a larger one gets. Returns the value read with the largest size.
@@ -135,5 +170,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Check(fuzz::ReadFile(copy, &twice), "cannot read edit.ini");
     fuzz::Check(once == twice, "a repeated write changed the file");
   }
+  CheckLayout(data, size, scratch + "\\layout.ini");
   return 0;
 }

@@ -40,9 +40,9 @@ class RecordingView : public IInstallView {
 
 class RecordingPhase : public IShortcutPhase {
  public:
-  bool Run(const CString&, CUninstallLog* log, int* counter) override {
-    counterAtStart = *counter;
-    log->Write("filenum", std::to_string(*counter).c_str());
+  bool Run(const CString&, CUninstallLog* log) override {
+    counterAtStart = log->Entries();
+    log->WriteCount();
     return result;
   }
   int counterAtStart = -1;
@@ -108,6 +108,8 @@ TEST_F(InstallWorkerTest, MissingPackageIsReportedAndNothingIsLogged) {
 
 TEST_F(InstallWorkerTest, EmptyPackageGoesStraightToTheShortcutPhase) {
   WritePackage({});
+  // Made by the dialog; with no member, nothing else makes it.
+  ASSERT_TRUE(platform::CreateFolder(m_location.c_str()));
   RecordingPhase phase;
   InstallOutcome outcome = Install(&phase);
   EXPECT_EQ(outcome.kind, InstallOutcome::kCompleted);
@@ -126,6 +128,46 @@ TEST_F(InstallWorkerTest, ShortcutPhaseContinuesTheCounterAndDecidesTheMessage) 
   ASSERT_GE(m_view.events.size(), 2u);
   EXPECT_EQ(m_view.events[m_view.events.size() - 2],
             "message setup 64 Install completed! There are problems at create shortcut.");
+}
+
+// With a folder where the log should be, every file still installs, and the last message says
+// the log is missing, after what it would have said.
+TEST_F(InstallWorkerTest, LogThatCannotBeWrittenIsNamedInTheLastMessage) {
+  std::string bad = MemberBytes("bad.txt", std::string(3000, 'b'), 0);
+  bad[kPackHeaderSize + ZipDataOffset(bad.substr(kPackHeaderSize)) + 100] ^= 0x01;
+  const std::string fileFailed = "Install not completed! There are problems at extract file:\r\n" +
+                                 m_location + "\\bad.txt\r\n(";
+  struct Case {
+    bool damaged;
+    bool shortcutsMade;
+    std::string before;  // the message up to the log's part
+  } cases[] = {
+      {false, true, "message setup 64 Install completed! "},
+      {false, false,
+       "message setup 64 Install completed! There are problems at create shortcut.\r\n"},
+      {true, true, "message setup 48 " + fileFailed},
+  };
+  std::string log = m_location + "\\uninstall.ini";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before);
+    platform::RemoveTree(m_location.c_str());
+    ASSERT_TRUE(platform::CreateFolder(m_location.c_str()));
+    ASSERT_TRUE(platform::CreateFolder(log.c_str()));
+    ASSERT_TRUE(WriteWholeFile(m_pak, MemberBytes("a.txt", "a") + (c.damaged ? bad : "")));
+    m_view = RecordingView();
+    RecordingPhase phase;
+    phase.result = c.shortcutsMade;
+    InstallOutcome outcome = Install(&phase);
+    EXPECT_EQ(ReadWholeFile(m_location + "\\a.txt"), "a");
+    EXPECT_EQ(outcome.entries, 0);
+    EXPECT_EQ(outcome.logFailed, log.c_str());
+    ASSERT_FALSE(outcome.logReason.IsEmpty());
+    std::string message = m_view.events[m_view.events.size() - 2];
+    EXPECT_EQ(message.find(c.before), 0u) << message;
+    std::string logPart = "There are problems at write uninstall log:\r\n" + log + "\r\n(" +
+                          outcome.logReason.c_str() + ")";
+    EXPECT_EQ(message.substr(message.size() - logPart.size()), logPart) << message;
+  }
 }
 
 TEST_F(InstallWorkerTest, CancelAtTheTopOfAPassStopsBeforeThatMember) {

@@ -1,6 +1,6 @@
 // Our reader against the system's own GetPrivateProfileStringA / GetPrivateProfileIntA, on the
 // shared corpus and on every byte value around names and values. Under Wine this is what keeps
-// profile.cpp honest.
+// profile_read.cpp honest.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -1,24 +1,14 @@
 #pragma once
-// Uninstall log templates, one sequence of writes, and the bytes that must result.
+// Uninstall log templates, one sequence of entries, and the bytes that must result.
 // uninstall_log_test.cpp holds CUninstallLog (and WriteProfileString) to these bytes;
 // uninstall_log_win32_test.cpp holds them to what WritePrivateProfileStringA makes of the same.
 
 #include <string>
 #include <vector>
 
-struct LogWrite {
-  const char* key;
-  const char* value;
-};
-
-// New keys, a value that differs between encodings, one key rewritten at the same length (in
-// place), and the count at the end, as the install worker writes them.
-inline std::vector<LogWrite> LogWrites() {
-  return {{"file0", "C:\\A\\x"},
-          {"file1", "C:\\A\\yy"},
-          {"file2", "C:\\A\\\xE9"},
-          {"file1", "C:\\A\\YY"},
-          {"filenum", "3"}};
+// The entries, one of them a value that differs between encodings; then "filenum=3".
+inline std::vector<const char*> LogEntries() {
+  return {"C:\\A\\x", "C:\\A\\yy", "C:\\A\\\xE9"};
 }
 
 struct LogCase {
@@ -45,10 +35,10 @@ inline std::string Utf16Le(const std::string& text) {
 
 inline std::vector<LogCase> LogCases() {
   const std::string keys =
-      "file0=C:\\A\\x\r\nfile1=C:\\A\\YY\r\nfile2=C:\\A\\\xE9\r\nfilenum=3\r\n";
+      "file0=C:\\A\\x\r\nfile1=C:\\A\\yy\r\nfile2=C:\\A\\\xE9\r\nfilenum=3\r\n";
   const std::string files = "[files]\r\n" + keys;
   const std::string utf8Keys =
-      "file0=C:\\A\\x\r\nfile1=C:\\A\\YY\r\nfile2=C:\\A\\\xC3\xA9\r\nfilenum=3\r\n";
+      "file0=C:\\A\\x\r\nfile1=C:\\A\\yy\r\nfile2=C:\\A\\\xC3\xA9\r\nfilenum=3\r\n";
   return {
       {"no_file", false, "", files, true},
       {"empty", true, "", files, true},
@@ -61,13 +51,13 @@ inline std::vector<LogCase> LogCases() {
       {"files_last", true, "[a]\r\nk=1\r\n[files]\r\n", "[a]\r\nk=1\r\n" + files, true},
       // filenum keeps its place at the same length; file0 grows, file1 shrinks; file2 goes last.
       {"old_keys", true, "[files]\r\nfilenum=2\r\nfile0=C:\\q\r\nfile1=C:\\Old\\longer\r\n[b]\r\n",
-       "[files]\r\nfilenum=3\r\nfile0=C:\\A\\x\r\nfile1=C:\\A\\YY\r\nfile2=C:\\A\\\xE9\r\n[b]\r\n",
+       "[files]\r\nfilenum=3\r\nfile0=C:\\A\\x\r\nfile1=C:\\A\\yy\r\nfile2=C:\\A\\\xE9\r\n[b]\r\n",
        true},
-      // A re-install over an old log of the same paths: every write lands in place.
+      // A template that lists the same keys already: every one of them is replaced.
       {"same_lengths", true, "[files]\r\nfile0=C:\\B\\x\r\nfile1=C:\\B\\yy\r\nfile2=C:\\B\\z\r\n",
        files, true},
       {"duplicate_section", true, "[files]\r\nfile1=C:\\q\r\n[b]\r\n[files]\r\nfile0=C:\\q\r\n",
-       "[files]\r\nfile1=C:\\A\\YY\r\nfile0=C:\\A\\x\r\nfile2=C:\\A\\\xE9\r\nfilenum=3\r\n"
+       "[files]\r\nfile1=C:\\A\\yy\r\nfile0=C:\\A\\x\r\nfile2=C:\\A\\\xE9\r\nfilenum=3\r\n"
        "[b]\r\n[files]\r\nfile0=C:\\q\r\n",
        true},
       {"other_case", true, "[FILES]\r\nFILE0=C:\\q\r\n", "[FILES]\r\n" + keys, false},
@@ -75,11 +65,11 @@ inline std::vector<LogCase> LogCases() {
        "; log\r\n[a]\r\n  k = 1 \r\n\r\n[ files ]\r\n; entries\r\n  file0 = C:\\q \r\n\r\n[b]\r\n",
        "; log\r\n[a]\r\n  k = 1 \r\n\r\n[ files ]\r\n; entries\r\n" + keys + "\r\n[b]\r\n", false},
       {"lf_only", true, "[a]\nk=1\n[files]\nfile0=C:\\q\n[b]\nk=2\n",
-       "[a]\nk=1\n[files]\nfile0=C:\\A\\x\nfile1=C:\\A\\YY\r\nfile2=C:\\A\\\xE9\r\nfilenum=3\r\n"
+       "[a]\nk=1\n[files]\nfile0=C:\\A\\x\nfile1=C:\\A\\yy\r\nfile2=C:\\A\\\xE9\r\nfilenum=3\r\n"
        "[b]\nk=2\n",
        false},
       {"no_final_break", true, "[a]\r\n[files]\r\nfilenum=9",
-       "[a]\r\n[files]\r\nfilenum=3\r\nfile0=C:\\A\\x\r\nfile1=C:\\A\\YY\r\nfile2=C:\\A\\\xE9\r\n",
+       "[a]\r\n[files]\r\nfilenum=3\r\nfile0=C:\\A\\x\r\nfile1=C:\\A\\yy\r\nfile2=C:\\A\\\xE9\r\n",
        true},
       {"no_final_break_no_section", true, "[a]\r\nk=1", "[a]\r\nk=1\r\n" + files, true},
       {"utf8_bom", true, "\xEF\xBB\xBF[a]\r\nk=1\r\n[files]\r\n",
@@ -87,33 +77,4 @@ inline std::vector<LogCase> LogCases() {
       {"utf16", true, "\xFF\xFE" + Utf16Le("[a]\r\nk=1\r\n"),
        "\xFF\xFE" + Utf16Le("[a]\r\nk=1\r\n" + files), true},
   };
-}
-
-// A long log: enough entries that looking one up in the file takes more than one read.
-const int kLongLogEntries = 3000;
-
-inline std::string LongLogKey(int i) {
-  return "file" + std::to_string(i);
-}
-
-inline std::string LongLogValue(int i) {
-  return "C:\\App\\f" + std::to_string(i) + ".dat";
-}
-
-// Templates in the form Wine writes, with a section after the log.
-inline std::vector<std::string> LongLogTemplates() {
-  const std::string text = "[product]\r\nname=App\r\n[files]\r\n[other]\r\nkeep=1\r\n";
-  return {text, "\xFF\xFE" + Utf16Le(text)};
-}
-
-// Keys of the long log written again: at the same length (in place), longer in other case,
-// shorter, unchanged, and a key added after the file was rewritten; then the count.
-inline std::vector<LogWrite> LongLogRepeats() {
-  return {{"file10", "C:\\App\\g10.dat"},
-          {"FILE2000", "C:\\App\\longer\\f2000.dat"},
-          {"file2999", "C:\\f"},
-          {"file0", "C:\\App\\f0.dat"},
-          {"file3000", "C:\\App\\n.dat"},
-          {"File3000", "C:\\m"},
-          {"filenum", "3001"}};
 }

@@ -1,8 +1,11 @@
-// The uninstall log's bytes on every kind of template, write-through, what it does when the file
-// changes under it or cannot be written, and a log of install size.
+// The uninstall log's bytes on every kind of template, written through at once, what it does
+// when the file cannot be written, and a log of install size.
 #include "install/uninstall_log.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
 
 #ifndef _WIN32
 #include <signal.h>
@@ -22,7 +25,7 @@ std::string LogValue(const std::string& path, const char* key) {
   return buffer;
 }
 
-// The slow path gives the same bytes, so falling back to it mid-log changes nothing.
+// The whole-file writer gives the same bytes key by key.
 TEST(UninstallLog, TemplatesGetTheExpectedBytes) {
   ScratchFolder scratch;
   for (const LogCase& c : LogCases()) {
@@ -33,142 +36,122 @@ TEST(UninstallLog, TemplatesGetTheExpectedBytes) {
       ASSERT_TRUE(WriteWholeFile(path, c.before));
       ASSERT_TRUE(WriteWholeFile(slow, c.before));
     }
-    {
-      CUninstallLog log(path.c_str());
-      for (const LogWrite& w : LogWrites()) {
-        SCOPED_TRACE(w.key);
-        EXPECT_TRUE(log.Write(w.key, w.value));
-        // On disk before Write returns, with the log still open.
-        EXPECT_EQ(w.value, LogValue(path, w.key));
-        EXPECT_TRUE(WriteProfileString("files", w.key, w.value, slow.c_str()));
-      }
-      EXPECT_EQ(c.after, ReadWholeFile(path));
+    CUninstallLog log(path.c_str());
+    int index = 0;
+    for (const char* entry : LogEntries()) {
+      std::string key = "file" + std::to_string(index++);
+      EXPECT_TRUE(log.AddEntry(entry));
+      // On disk before AddEntry returns, with the log still open.
+      EXPECT_EQ(entry, LogValue(path, key.c_str()));
+      EXPECT_TRUE(WriteProfileString("files", key.c_str(), entry, slow.c_str()));
     }
+    EXPECT_TRUE(log.WriteCount());
+    EXPECT_TRUE(WriteProfileString("files", "filenum", "3", slow.c_str()));
+    EXPECT_EQ(c.after, ReadWholeFile(path));
     EXPECT_EQ(c.after, ReadWholeFile(slow));
+    EXPECT_EQ(3, log.Entries());
+    EXPECT_FALSE(log.Failed());
     EXPECT_FALSE(platform::FileExists((path + ".tmp").c_str()));
   }
 }
 
-// Someone else's change is kept: the log notices the new size and starts afresh from the file.
-TEST(UninstallLog, KeepsChangesMadeUnderIt) {
-  ScratchFolder scratch;
-  std::string path = scratch.Join("uninstall.ini");
-  ASSERT_TRUE(WriteWholeFile(path, "[files]\r\n[b]\r\n"));
-  CUninstallLog log(path.c_str());
-  EXPECT_TRUE(log.Write("file0", "C:\\a"));
-  ASSERT_TRUE(WriteWholeFile(path, ReadWholeFile(path) + "k=1\r\n[late]\r\n"));
-  EXPECT_TRUE(log.Write("file1", "C:\\b"));
-  EXPECT_TRUE(log.Write("file2", "C:\\c"));
-  EXPECT_EQ("[files]\r\nfile0=C:\\a\r\nfile1=C:\\b\r\nfile2=C:\\c\r\n[b]\r\nk=1\r\n[late]\r\n",
-            ReadWholeFile(path));
-}
-
-TEST(UninstallLog, FailuresAreReportedAndLeaveTheFileAlone) {
+// A log that cannot be written says why, leaves what is there alone, and counts nothing.
+TEST(UninstallLog, UnwritableLogIsReportedWithItsReason) {
   ScratchFolder scratch;
   const std::string before = "[files]\r\nfile0=C:\\a\r\n";
-  std::string readOnly = scratch.Join("readonly.ini");
-  ASSERT_TRUE(WriteWholeFile(readOnly, before));
-  ASSERT_TRUE(platform::SetReadOnly(readOnly.c_str()));
-  {
-    CUninstallLog log(readOnly.c_str());
-    EXPECT_FALSE(log.Write("file0", "C:\\b"));
-    EXPECT_FALSE(log.Write("file1", "C:\\b"));
+  struct Case {
+    const char* name;
+    std::function<bool(const std::string&)> make;
+  } cases[] = {
+      {"folder", [](const std::string& p) { return platform::CreateFolder(p.c_str()); }},
+      {"read_only",
+       [&](const std::string& p) {
+         return WriteWholeFile(p, before) && platform::SetReadOnly(p.c_str());
+       }},
+      {"missing_folder", [](const std::string&) { return true; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string folder = scratch.Join(c.name);
+    ASSERT_TRUE(std::string(c.name) == "missing_folder" || platform::CreateFolder(folder.c_str()));
+    std::string path = folder + "\\uninstall.ini";
+    ASSERT_TRUE(c.make(path));
+    CUninstallLog log(path.c_str());
+    EXPECT_FALSE(log.AddEntry("C:\\b"));
+    EXPECT_FALSE(log.AddEntry("C:\\c"));
+    EXPECT_FALSE(log.WriteCount());
+    EXPECT_EQ(0, log.Entries());
+    EXPECT_TRUE(log.Failed());
+    EXPECT_FALSE(log.Failure().empty());
+    EXPECT_EQ(log.Path(), path);
+    if (platform::FileExists(path.c_str())) {
+      platform::SetNormalAttributes(path.c_str());
+      EXPECT_EQ(before, ReadWholeFile(path));
+    }
   }
-  platform::SetNormalAttributes(readOnly.c_str());
-  EXPECT_EQ(before, ReadWholeFile(readOnly));
 
-  CUninstallLog orphan(scratch.Join("absent\\uninstall.ini").c_str());
-  EXPECT_FALSE(orphan.Write("file0", "C:\\a"));
-
-  // Refused keys and values change nothing, and the log goes on where it was.
-  std::string path = scratch.Join("uninstall.ini");
-  ASSERT_TRUE(WriteWholeFile(path, before));
-  CUninstallLog log(path.c_str());
-  EXPECT_TRUE(log.Write("file1", "C:\\b"));
-  EXPECT_FALSE(log.Write("a=b", "C:\\c"));
-  EXPECT_FALSE(log.Write("file2", "C:\\c\r\nfile3=C:\\d"));
-  EXPECT_FALSE(log.Write(nullptr, "C:\\c"));
-  EXPECT_TRUE(log.Write("file2", "C:\\c"));
-  EXPECT_EQ(before + "file1=C:\\b\r\nfile2=C:\\c\r\n", ReadWholeFile(path));
-}
-
-#ifndef _WIN32
-// A full disk, made by the process's file size limit: the write that does not fit reports
-// false, earlier entries stay, and once there is room the log carries on, mending the line that
-// was cut short.
-TEST(UninstallLog, FullDiskIsReportedAndRecovered) {
-  ScratchFolder scratch;
+  // An entry that would not read back as written is refused; the next one takes its number.
   std::string path = scratch.Join("uninstall.ini");
   ASSERT_TRUE(WriteWholeFile(path, "[files]\r\n"));
   CUninstallLog log(path.c_str());
-  ASSERT_TRUE(log.Write("file0", "C:\\a"));
+  EXPECT_FALSE(log.AddEntry("C:\\a\r\nfile9=C:\\x"));
+  EXPECT_TRUE(log.AddEntry("C:\\b"));
+  EXPECT_TRUE(log.WriteCount());
+  EXPECT_TRUE(log.Failed());
+  EXPECT_EQ("[files]\r\nfile0=C:\\b\r\nfilenum=1\r\n", ReadWholeFile(path));
+}
+
+#ifndef _WIN32
+// A full disk, made by the process's file size limit, cuts a write short inside the template's
+// tail and past the old end. The entry is reported and not counted; the next write rebuilds the
+// file, so neither the cut line nor its stray bytes past the shorter new end remain.
+TEST(UninstallLog, WriteThatFailsPartWayIsRepairedByTheNext) {
+  ScratchFolder scratch;
+  std::string path = scratch.Join("uninstall.ini");
+  ASSERT_TRUE(WriteWholeFile(path, "[files]\r\n[other]\r\nkeep=1\r\n"));
+  CUninstallLog log(path.c_str());
+  ASSERT_TRUE(log.AddEntry("C:\\a"));
 
   struct rlimit saved;
   ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
   void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
   struct rlimit tight = saved;
-  tight.rlim_cur = ReadWholeFile(path).size() + 5;
+  tight.rlim_cur = ReadWholeFile(path).size() + 30;
   ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &tight));
-  bool written = log.Write("file1", "C:\\bb");
+  bool written = log.AddEntry(("C:\\" + std::string(60, 'b')).c_str());
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, oldHandler);
 
   EXPECT_FALSE(written);
-  EXPECT_EQ("C:\\a", LogValue(path, "file0"));
-  EXPECT_TRUE(log.Write("file1", "C:\\bb"));
-  EXPECT_TRUE(log.Write("file2", "C:\\c"));
-  EXPECT_EQ("[files]\r\nfile0=C:\\a\r\nfile1=C:\\bb\r\nfile2=C:\\c\r\n", ReadWholeFile(path));
+  EXPECT_EQ(platform::ErrorText(EFBIG), log.Failure());
+  EXPECT_EQ(1, log.Entries());
+  EXPECT_TRUE(log.AddEntry("C:\\c"));
+  EXPECT_TRUE(log.WriteCount());
+  EXPECT_EQ("[files]\r\nfile0=C:\\a\r\nfile1=C:\\c\r\nfilenum=2\r\n[other]\r\nkeep=1\r\n",
+            ReadWholeFile(path));
+  EXPECT_FALSE(platform::FileExists((path + ".tmp").c_str()));
 }
 #endif
 
-// Keys the log added and no longer holds in memory are found in the file when written again.
-TEST(UninstallLog, RepeatedKeysInALongLogMatchTheSlowPath) {
-  ScratchFolder scratch;
-  for (const std::string& before : LongLogTemplates()) {
-    std::string path = scratch.Join("uninstall.ini");
-    std::string slow = scratch.Join("slow.ini");
-    ASSERT_TRUE(WriteWholeFile(path, before));
-    CUninstallLog log(path.c_str());
-    for (int i = 0; i < kLongLogEntries; ++i)
-      ASSERT_TRUE(log.Write(LongLogKey(i).c_str(), LongLogValue(i).c_str()));
-    // Every key again as it is: each is found, wherever the reads split the file, and
-    // replaced by itself.
-    std::string whole = ReadWholeFile(path);
-    for (int i = 0; i < kLongLogEntries; ++i)
-      ASSERT_TRUE(log.Write(LongLogKey(i).c_str(), LongLogValue(i).c_str()));
-    ASSERT_EQ(whole, ReadWholeFile(path));
-    ASSERT_TRUE(WriteWholeFile(slow, whole));
-    for (const LogWrite& w : LongLogRepeats()) {
-      SCOPED_TRACE(w.key);
-      EXPECT_TRUE(log.Write(w.key, w.value));
-      EXPECT_TRUE(WriteProfileString("files", w.key, w.value, slow.c_str()));
-      EXPECT_EQ(ReadWholeFile(slow), ReadWholeFile(path));
-    }
-    EXPECT_FALSE(platform::FileExists((path + ".tmp").c_str()));
-  }
-}
-
+// A template count, replaced at the end, is copied past a log many buffers long.
 TEST(UninstallLog, TwentyThousandEntriesAreCompleteAndInOrder) {
   ScratchFolder scratch;
   std::string path = scratch.Join("uninstall.ini");
   const std::string head = "[product]\r\nname=App\r\n[files]\r\n";
   const std::string tail = "[other]\r\nkeep=1\r\n";
-  ASSERT_TRUE(WriteWholeFile(path, head + tail));
-  std::string expected = head;
+  ASSERT_TRUE(WriteWholeFile(path, head + "filenum=0\r\n" + tail));
+  std::string expected = head + "filenum=20000\r\n";
   const int kEntries = 20000;
-  {
-    CUninstallLog log(path.c_str());
-    for (int i = 0; i < kEntries; ++i) {
-      std::string key = "file" + std::to_string(i);
-      std::string value = "C:\\Program Files\\App\\dir" + std::to_string(i % 50) + "\\f" +
-                          std::to_string(i) + ".dat";
-      ASSERT_TRUE(log.Write(key.c_str(), value.c_str()));
-      expected += key + "=" + value + "\r\n";
-    }
-    ASSERT_TRUE(log.Write("filenum", std::to_string(kEntries).c_str()));
+  CUninstallLog log(path.c_str());
+  for (int i = 0; i < kEntries; ++i) {
+    std::string value =
+        "C:\\Program Files\\App\\dir" + std::to_string(i % 50) + "\\f" + std::to_string(i) + ".dat";
+    ASSERT_TRUE(log.AddEntry(value.c_str()));
+    expected += "file" + std::to_string(i) + "=" + value + "\r\n";
   }
-  expected += "filenum=" + std::to_string(kEntries) + "\r\n" + tail;
-  EXPECT_EQ(expected, ReadWholeFile(path));
+  ASSERT_TRUE(log.WriteCount());
+  EXPECT_EQ(kEntries, log.Entries());
+  EXPECT_EQ(expected + tail, ReadWholeFile(path));
 }
 
 }  // namespace

@@ -189,6 +189,23 @@ TEST_F(SetupTest, FolderThatCannotBeWrittenIsReported) {
   EXPECT_NE(text.find(location + "\\app.exe"), std::string::npos) << text;
 }
 
+// The log is the only record of what to remove: one that cannot be written is named, with the
+// reason, even though every file installs.
+TEST_F(SetupTest, LogThatCannotBeWrittenIsReported) {
+  ASSERT_TRUE(platform::CreateFolder(m_dest.c_str()));
+  std::string log = m_dest + "\\uninstall.ini";
+  ASSERT_TRUE(platform::CreateFolder(log.c_str()));
+  HWND dialog = Start();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
+  ASSERT_TRUE(ClickButton(dialog, IDOK));
+  EXPECT_EQ(FinishInstall("log-not-written"),
+            "Install completed! There are problems at write uninstall log:\r\n" + log + "\r\n(" +
+                platform::ErrorText(ERROR_ACCESS_DENIED) + ")");
+  for (const auto& file : m_files)
+    EXPECT_EQ(ReadWholeFile(m_dest + "\\" + file.first), file.second);
+}
+
 // The user's shell folder as the registry gives it, as the installer reads it.
 std::string ShellFolder(const char* name) {
   char value[MAX_PATH] = "";
