@@ -47,23 +47,20 @@ const char* DescribeReason(LeftReason reason) {
   return "could not be removed";
 }
 
-// The log read once; keys of section "files" looked up in memory.
+// The log's section "files", read once.
 class CLogKeys : public ILogKeys {
  public:
-  explicit CLogKeys(const CString& path) : m_path(path) {}
+  bool Load(const CString& path) { return m_files.Load(path, "files"); }
   bool Read(const char* key, CString* value) override {
-    // Part of a value that no file holds: tells a missing key from an empty one.
-    static const char kMissing[] = "\x01missing";
-    char buffer[260];
-    ReadProfileString("files", key, kMissing, buffer, sizeof buffer, m_path);
-    if (CString(buffer) == kMissing)
+    std::string text;
+    if (!m_files.Read(key, &text))
       return false;
-    *value = buffer;
+    *value = text.c_str();
     return true;
   }
 
  private:
-  CString m_path;
+  CProfileSectionReader m_files;
 };
 
 }  // namespace
@@ -74,7 +71,9 @@ LogState ReadUninstallLog(const UninstallPlace& place, std::vector<CString>* ent
   CString logPath = LogPath(place);
   if (!platform::FileExists(logPath))
     return LogState::kMissing;
-  CLogKeys keys(logPath);
+  CLogKeys keys;
+  if (!keys.Load(logPath))
+    return LogState::kUnreadable;
   std::vector<CString> logged = ReadLogEntries(&keys);
   entries->reserve(logged.size());
   for (const CString& entry : logged)
@@ -92,6 +91,11 @@ bool AskToUninstall(const UninstallPlace& place, IUninstallView* view) {
     case LogState::kMissing:
       view->ShowMessage("Nothing to uninstall: there is no uninstall.ini beside the uninstaller.",
                         kCaption, kMbOk | kMbIconInformation);
+      return false;
+    case LogState::kUnreadable:
+      view->ShowMessage(CString("Nothing was removed: uninstall.ini cannot be read (") +
+                            platform::ErrorText(platform::LastError()).c_str() + ").",
+                        kCaption, kMbOk | kMbIconExclamation);
       return false;
     case LogState::kEmpty:
       view->ShowMessage("Nothing to uninstall: uninstall.ini lists nothing that was installed.",

@@ -29,7 +29,7 @@ struct UninstallPlace {
 // the product in the question; without it the install folder's name does.
 constexpr char kLogName[] = "uninstall.ini";
 
-enum class LogState { kMissing, kEmpty, kReady };
+enum class LogState { kMissing, kUnreadable, kEmpty, kReady };
 
 // The log's entries, normalised and in long-name form, and the product's name.
 LogState ReadUninstallLog(const UninstallPlace& place, std::vector<CString>* entries,
