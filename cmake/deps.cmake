@@ -28,8 +28,9 @@ if(INSTALLER_MINIZIP_FROM_SOURCE)
     "${INSTALLER_MINIZIP_SOURCE}/ioapi.c")
   target_include_directories(minizip SYSTEM PUBLIC "${INSTALLER_MINIZIP_SOURCE}")
   target_link_libraries(minizip PUBLIC zlib_dep)
-  # Third-party C: keep its warnings out of our build output.
+  # Third-party C: keep its warnings out of our build output. Built like our own code.
   target_compile_options(minizip PRIVATE -w)
+  target_link_libraries(minizip PRIVATE installer_options)
 else()
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)

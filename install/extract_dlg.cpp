@@ -42,7 +42,11 @@ constexpr UINT kRefreshMs = 50;
 
 CExtractDlg::CExtractDlg(CWnd* parent) : CDialog(IDD_EXTRACT_DIALOG, parent) {}
 
-CExtractDlg::~CExtractDlg() = default;
+CExtractDlg::~CExtractDlg() {
+  // Waits for the worker to be gone before the members it used go. It has finished with the
+  // dialog once it ended it, so this is at most its last few instructions.
+  m_pThread.reset();
+}
 
 BEGIN_MESSAGE_MAP(CExtractDlg, CDialog)
 ON_WM_TIMER()
@@ -68,18 +72,22 @@ BOOL CExtractDlg::OnInitDialog() {
                               m_strLocation + "\\uninstall.ini");
   int totalFiles = ReadSetupInt("main", "totalfiles");
   // The bar holds 16 bits: only the low word of the count sets its maximum.
-  SendMessageA(m_progress.m_hWnd, PBM_SETRANGE, 0,
-               static_cast<LPARAM>(static_cast<WORD>(totalFiles)) << 16);
-  SendMessageA(m_progress.m_hWnd, PBM_SETPOS, 0, 0);
-  SendMessageA(m_progress.m_hWnd, PBM_SETSTEP, 1, 0);
+  m_progress.SetRange(0, static_cast<short>(totalFiles));
+  m_progress.SetPos(0);
+  m_progress.SetStep(1);
   m_bCancel = false;
   SetTimer(kRefreshTimer, kRefreshMs);
-  m_pThread = AfxBeginThread(InstallThreadProc, this);
+  // Started suspended only to keep its object: it runs at once.
+  m_pThread.reset(
+      AfxBeginThread(InstallThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
   if (!m_pThread) {
     // Without a worker nothing would ever close the dialog.
     MessageBox("Setup could not start its installation thread.", "setup", MB_OK | MB_ICONSTOP);
     EndDialog(IDABORT);
+    return TRUE;
   }
+  m_pThread->m_bAutoDelete = FALSE;
+  m_pThread->ResumeThread();
   return TRUE;
 }
 
@@ -128,15 +136,15 @@ void CExtractDlg::Apply(const ProgressUpdate& update) {
   // The bar repaints at once on every step, a millisecond each under Wine: a tick's worth of
   // steps would keep this thread busy and take the processor from the worker. So the steps are
   // taken unseen, one by one as the bar counts them, and the bar is painted once.
-  SendMessageA(m_progress.m_hWnd, WM_SETREDRAW, FALSE, 0);
+  m_progress.SetRedraw(FALSE);
   for (int i = 0; i < update.steps; ++i)
     m_progress.StepIt();
-  SendMessageA(m_progress.m_hWnd, WM_SETREDRAW, TRUE, 0);
-  RedrawWindow(m_progress.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  m_progress.SetRedraw(TRUE);
+  m_progress.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
 void CExtractDlg::Flush() {
-  SendMessageA(m_hWnd, kFlushMessage, 0, 0);
+  SendMessage(kFlushMessage);
 }
 
 void CExtractDlg::ShowPath(const char* path) {

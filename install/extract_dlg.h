@@ -4,6 +4,7 @@
 // posts its quit request. It never closes on the user's request.
 
 #include <atomic>
+#include <memory>
 
 #include "install/install_view.h"
 #include "install/pause_gate.h"
@@ -21,7 +22,9 @@ class CExtractDlg : public CDialog, public IInstallView {
   // Stores the installation folder and runs the dialog modally.
   INT_PTR Run(const char* location);
 
-  CWinThread* m_pThread = nullptr;
+  // The worker's thread object, kept until the dialog goes so that it never names a thread
+  // object that is gone; null until OnInitDialog has started the worker.
+  std::unique_ptr<CWinThread> m_pThread;
   std::atomic<bool> m_bCancel{false};
   CString m_strLocation;
   CProgressCtrl m_progress;

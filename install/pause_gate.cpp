@@ -1,23 +1,24 @@
 #include "install/pause_gate.h"
 
 void CPauseGate::Pause() {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  platform::CLockGuard hold(m_lock);
   m_bPaused = true;
   m_bMaybePaused.store(true);
 }
 
 void CPauseGate::Resume() {
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    platform::CLockGuard hold(m_lock);
     m_bPaused = false;
     m_bMaybePaused.store(false);
   }
-  m_resumed.notify_all();
+  m_resumed.NotifyAll();
 }
 
 void CPauseGate::WaitWhilePaused() {
   if (!m_bMaybePaused.load())
     return;
-  std::unique_lock<std::mutex> lock(m_mutex);
-  m_resumed.wait(lock, [this] { return !m_bPaused; });
+  platform::CLockGuard hold(m_lock);
+  while (m_bPaused)
+    m_resumed.Wait(m_lock);
 }

@@ -5,8 +5,8 @@
 // before a log entry, between copy buffers), holding nothing.
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+
+#include "platform/sync.h"
 
 class CPauseGate {
  public:
@@ -16,8 +16,8 @@ class CPauseGate {
   void WaitWhilePaused();
 
  private:
-  std::mutex m_mutex;
-  std::condition_variable m_resumed;
+  platform::CLock m_lock;
+  platform::CCondition m_resumed;
   bool m_bPaused = false;
   // Lets the worker skip the lock on its hot path when nobody asked for a pause.
   std::atomic<bool> m_bMaybePaused{false};

@@ -1,7 +1,7 @@
 #include "install/progress_relay.h"
 
 void CProgressRelay::RecordPath(const char* path) {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  platform::CLockGuard hold(m_lock);
   m_path = path;
   m_bPathChanged = true;
 }
@@ -23,7 +23,7 @@ bool CProgressRelay::TakeAll(ProgressUpdate* update) {
   // beside the previous file's path.
   update->steps = m_steps.exchange(0, std::memory_order_acquire);
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    platform::CLockGuard hold(m_lock);
     update->pathChanged = m_bPathChanged;
     if (m_bPathChanged)
       update->path = m_path;

@@ -5,9 +5,9 @@
 // applies the lot a few times a second.
 
 #include <atomic>
-#include <mutex>
 
 #include "platform/cstring.h"
+#include "platform/sync.h"
 
 // What to apply to the window: the path when it changed, and that many single steps, because a
 // bar stepped past its maximum starts over and must land where per-file steps would leave it.
@@ -34,7 +34,7 @@ class CProgressRelay {
   bool TakeAll(ProgressUpdate* update);
 
  private:
-  std::mutex m_mutex;
+  platform::CLock m_lock;
   CString m_path;
   bool m_bPathChanged = false;
   std::atomic<int> m_steps{0};

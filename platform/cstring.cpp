@@ -36,18 +36,41 @@ int CString::Delete(int index, int count) {
   return GetLength();
 }
 
+namespace {
+
+// The C runtime's formatter. On Windows Microsoft's own: mingw's C99 one would add 27 KB to
+// setup.exe for the few "%d"s the installer formats, and there Format's printf attribute means
+// Microsoft's formats, so the compiler accepts only what this one knows.
+int FormattedLength(const char* format, va_list args) {
+#ifdef _WIN32
+  return _vscprintf(format, args);
+#else
+  return vsnprintf(nullptr, 0, format, args);
+#endif
+}
+
+void FormatInto(char* buffer, size_t size, const char* format, va_list args) {
+#ifdef _WIN32
+  _vsnprintf(buffer, size, format, args);
+#else
+  vsnprintf(buffer, size, format, args);
+#endif
+}
+
+}  // namespace
+
 void CString::Format(const char* format, ...) {
   va_list args;
   va_start(args, format);
   va_list again;
   va_copy(again, args);
-  int needed = vsnprintf(nullptr, 0, format, args);
+  int needed = FormattedLength(format, args);
   va_end(args);
   if (needed < 0) {
     m_str.clear();
   } else {
     std::string text(static_cast<size_t>(needed) + 1, '\0');
-    vsnprintf(&text[0], text.size(), format, again);
+    FormatInto(&text[0], text.size(), format, again);
     text.resize(static_cast<size_t>(needed));
     m_str.swap(text);
   }

@@ -4,14 +4,13 @@ namespace {
 
 // Item-id lists come from the shell's allocator, so they go back to it.
 void FreeItemIdList(LPITEMIDLIST* pidl) {
-  IMalloc* malloc = nullptr;
-  if (FAILED(SHGetMalloc(&malloc)))
+  CComPtr<IMalloc> malloc;
+  if (FAILED(SHGetMalloc(malloc.Receive())))
     return;  // leaking the list is safer than handing it to the wrong heap
   if (*pidl) {
     malloc->Free(*pidl);
     *pidl = nullptr;
   }
-  malloc->Release();
 }
 
 }  // namespace
@@ -39,13 +38,6 @@ CShortcutInfo::~CShortcutInfo() {
   FreeItemIdList(&m_pidlTarget);
 }
 
-CShellLink::~CShellLink() {
-  if (m_pPersistFile)
-    m_pPersistFile->Release();
-  if (m_pShellLink)
-    m_pShellLink->Release();
-}
-
 int CShellLink::CreateLinkObject() {
   // Every call, so a caller on a fresh thread still gets COM; an already-initialised thread
   // answers S_FALSE or RPC_E_CHANGED_MODE, both harmless here.
@@ -53,13 +45,13 @@ int CShellLink::CreateLinkObject() {
   if (m_bCreateTried)
     return m_pShellLink != nullptr;
   HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&m_pShellLink));
+                                m_pShellLink.ReceiveVoid());
   if (FAILED(hr)) {
-    m_pShellLink = nullptr;
+    m_pShellLink.Forget();
     m_bCreateTried = 1;
     return 0;
   }
-  hr = m_pShellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&m_pPersistFile));
+  hr = m_pShellLink->QueryInterface(IID_IPersistFile, m_pPersistFile.ReceiveVoid());
   m_bCreateTried = 1;
   return SUCCEEDED(hr) ? 1 : 0;
 }

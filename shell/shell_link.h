@@ -5,6 +5,7 @@
 
 #include <shlobj.h>
 
+#include "platform/com_ptr.h"
 #include "platform/cstring.h"
 #include "platform/object.h"
 
@@ -31,7 +32,6 @@ class CShortcutInfo : public CObject {
 class CShellLink {
  public:
   CShellLink() = default;
-  ~CShellLink();
   CShellLink(const CShellLink&) = delete;
   CShellLink& operator=(const CShellLink&) = delete;
 
@@ -39,9 +39,10 @@ class CShellLink {
   int SetInfo(const CShortcutInfo& info);
   int SaveLink(const CString& linkFile);
 
+  // Released in reverse order: the persist interface, the link object, then the record.
   CShortcutInfo m_info;
-  IShellLinkA* m_pShellLink = nullptr;
-  IPersistFile* m_pPersistFile = nullptr;
+  CComPtr<IShellLinkA> m_pShellLink;
+  CComPtr<IPersistFile> m_pPersistFile;
   int m_bCreateTried = 0;
 };
 

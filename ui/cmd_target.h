@@ -9,38 +9,38 @@
 
 class CCmdTarget;
 
-// How a handler is called.
-enum AfxSig : UINT {
-  AfxSig_end = 0,
-  AfxSig_vv,   // void Handler()
-  AfxSig_hv,   // HCURSOR Handler(), for WM_QUERYDRAGICON
-  AfxSig_vu,   // void Handler(UINT_PTR), for WM_TIMER
-  AfxSig_lwl,  // LRESULT Handler(WPARAM, LPARAM), for a message of the program's own
-};
+// Calls one handler on the object that dispatch found it for, turning the message's arguments
+// into the handler's own. Plain functions, so the tables are constants built by the compiler:
+// a table of member-function pointers converted to the base class would be built at run time,
+// behind a thread-safe guard that drags the pthreads emulation into setup.exe.
+using AfxThunk = LRESULT (*)(CCmdTarget* target, WPARAM wParam, LPARAM lParam);
 
-// The handler, in the member that matches its signature.
-union AfxHandler {
-  constexpr AfxHandler() : vv(nullptr) {}
-  constexpr AfxHandler(void (CCmdTarget::*f)()) : vv(f) {}          // NOLINT: implicit on purpose
-  constexpr AfxHandler(HCURSOR (CCmdTarget::*f)()) : hv(f) {}       // NOLINT
-  constexpr AfxHandler(void (CCmdTarget::*f)(UINT_PTR)) : vu(f) {}  // NOLINT
-  constexpr AfxHandler(LRESULT (CCmdTarget::*f)(WPARAM, LPARAM)) : lwl(f) {}  // NOLINT
-  void (CCmdTarget::*vv)();
-  HCURSOR (CCmdTarget::*hv)();
-  void (CCmdTarget::*vu)(UINT_PTR);
-  LRESULT (CCmdTarget::*lwl)(WPARAM, LPARAM);
+// The thunks for handler fn of Class, one per signature; the macros below pick the one that
+// fits the message, and a handler of another signature does not compile.
+template <class Class, auto fn>
+struct AfxCall {
+  static LRESULT vv(CCmdTarget* target, WPARAM, LPARAM) {  // void Handler()
+    (static_cast<Class*>(target)->*fn)();
+    return 0;
+  }
+  static LRESULT hv(CCmdTarget* target, WPARAM, LPARAM) {  // HCURSOR Handler()
+    return reinterpret_cast<LRESULT>((static_cast<Class*>(target)->*fn)());
+  }
+  static LRESULT vu(CCmdTarget* target, WPARAM wParam, LPARAM) {  // void Handler(UINT_PTR)
+    (static_cast<Class*>(target)->*fn)(static_cast<UINT_PTR>(wParam));
+    return 0;
+  }
+  // LRESULT Handler(WPARAM, LPARAM)
+  static LRESULT lwl(CCmdTarget* target, WPARAM wParam, LPARAM lParam) {
+    return (static_cast<Class*>(target)->*fn)(wParam, lParam);
+  }
 };
-
-// A pointer to a member function of Class with the function type Fn, such as void(UINT_PTR).
-template <class Class, class Fn>
-using AfxMemberFn = Fn Class::*;
 
 struct AFX_MSGMAP_ENTRY {
   UINT nMessage;
-  UINT nCode;  // notification code, for WM_COMMAND
-  UINT nID;    // control or command id, for WM_COMMAND
-  UINT nSig;
-  AfxHandler pfn;
+  UINT nCode;    // notification code, for WM_COMMAND
+  UINT nID;      // control or command id, for WM_COMMAND
+  AfxThunk pfn;  // null ends the table
 };
 
 struct AFX_MSGMAP {
@@ -72,25 +72,19 @@ class CCmdTarget : public CObject {
     using TheBaseClass = baseClass;                   \
     static const AFX_MSGMAP_ENTRY entries[] = {
 #define END_MESSAGE_MAP()                                                           \
-  { 0, 0, 0, AfxSig_end, AfxHandler() }                                             \
+  { 0, 0, 0, nullptr }                                                              \
   }                                                                                 \
   ;                                                                                 \
   static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, entries}; \
   return &messageMap;                                                               \
   }
 
-// A handler is converted to the base class's pointer type of its own signature, which is well
-// defined for single inheritance, and dispatch calls it through that type.
-#define AFX_ENTRY(message, code, id, sig, fnType, fn)       \
-  {message, code, id, sig,                                  \
-   AfxHandler(static_cast<AfxMemberFn<CCmdTarget, fnType>>( \
-       static_cast<AfxMemberFn<ThisClass, fnType>>(fn)))},
+#define AFX_ENTRY(message, code, id, sig, fn) {message, code, id, &AfxCall<ThisClass, fn>::sig},
 
-#define ON_WM_PAINT() AFX_ENTRY(WM_PAINT, 0, 0, AfxSig_vv, void(), &ThisClass::OnPaint)
-#define ON_WM_DESTROY() AFX_ENTRY(WM_DESTROY, 0, 0, AfxSig_vv, void(), &ThisClass::OnDestroy)
-#define ON_WM_QUERYDRAGICON() \
-  AFX_ENTRY(WM_QUERYDRAGICON, 0, 0, AfxSig_hv, HCURSOR(), &ThisClass::OnQueryDragIcon)
-#define ON_BN_CLICKED(id, fn) AFX_ENTRY(WM_COMMAND, BN_CLICKED, id, AfxSig_vv, void(), fn)
-#define ON_COMMAND(id, fn) AFX_ENTRY(WM_COMMAND, 0, id, AfxSig_vv, void(), fn)
-#define ON_WM_TIMER() AFX_ENTRY(WM_TIMER, 0, 0, AfxSig_vu, void(UINT_PTR), &ThisClass::OnTimer)
-#define ON_MESSAGE(message, fn) AFX_ENTRY(message, 0, 0, AfxSig_lwl, LRESULT(WPARAM, LPARAM), fn)
+#define ON_WM_PAINT() AFX_ENTRY(WM_PAINT, 0, 0, vv, &ThisClass::OnPaint)
+#define ON_WM_DESTROY() AFX_ENTRY(WM_DESTROY, 0, 0, vv, &ThisClass::OnDestroy)
+#define ON_WM_QUERYDRAGICON() AFX_ENTRY(WM_QUERYDRAGICON, 0, 0, hv, &ThisClass::OnQueryDragIcon)
+#define ON_BN_CLICKED(id, fn) AFX_ENTRY(WM_COMMAND, BN_CLICKED, id, vv, fn)
+#define ON_COMMAND(id, fn) AFX_ENTRY(WM_COMMAND, 0, id, vv, fn)
+#define ON_WM_TIMER() AFX_ENTRY(WM_TIMER, 0, 0, vu, &ThisClass::OnTimer)
+#define ON_MESSAGE(message, fn) AFX_ENTRY(message, 0, 0, lwl, fn)

@@ -11,16 +11,16 @@ class CStatic : public CWnd {
  public:
   HBITMAP SetBitmap(HBITMAP bitmap) {
     return reinterpret_cast<HBITMAP>(
-        SendMessageA(m_hWnd, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+        SendMessage(STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
   }
 };
 
 class CProgressCtrl : public CWnd {
  public:
   void SetRange(short lower, short upper) {
-    SendMessageA(m_hWnd, PBM_SETRANGE, 0, MAKELPARAM(lower, upper));
+    SendMessage(PBM_SETRANGE, 0, MAKELPARAM(lower, upper));
   }
-  int SetPos(int pos) { return static_cast<int>(SendMessageA(m_hWnd, PBM_SETPOS, pos, 0)); }
-  int SetStep(int step) { return static_cast<int>(SendMessageA(m_hWnd, PBM_SETSTEP, step, 0)); }
-  int StepIt() { return static_cast<int>(SendMessageA(m_hWnd, PBM_STEPIT, 0, 0)); }
+  int SetPos(int pos) { return static_cast<int>(SendMessage(PBM_SETPOS, pos, 0)); }
+  int SetStep(int step) { return static_cast<int>(SendMessage(PBM_SETSTEP, step, 0)); }
+  int StepIt() { return static_cast<int>(SendMessage(PBM_STEPIT, 0, 0)); }
 };

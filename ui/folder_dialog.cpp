@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "platform/com_ptr.h"
+
 CFolderDialog::CFolderDialog(HWND owner, LPCITEMIDLIST root, int titleId) {
   SetOwner(owner);
   SetRoot(root);
@@ -75,9 +77,8 @@ void CFolderDialog::SetStatusText(const char* text) {
 
 bool CFolderDialog::Browse() {
   // The browser builds its folder tree from shell COM objects, so Windows wants COM on the
-  // calling thread. A thread that already has it gets S_FALSE, balanced below like S_OK, or
-  // RPC_E_CHANGED_MODE, which leaves its own apartment alone.
-  HRESULT com = CoInitialize(nullptr);
+  // calling thread.
+  CComInit com;
   LPITEMIDLIST pidl = SHBrowseForFolderA(&m_bi);
   // On Cancel Wine still converts its own, never filled, display-name buffer into ours; the
   // terminator keeps whatever it left bounded.
@@ -89,15 +90,11 @@ bool CFolderDialog::Browse() {
       m_strPath = m_szPath;
       result = true;
     }
-    IMalloc* malloc = nullptr;
-    if (SUCCEEDED(SHGetMalloc(&malloc))) {
+    CComPtr<IMalloc> malloc;
+    if (SUCCEEDED(SHGetMalloc(malloc.Receive())))
       malloc->Free(pidl);
-      malloc->Release();
-    }
   }
   m_hWndBrowser = nullptr;
-  if (SUCCEEDED(com))
-    CoUninitialize();
   return result;
 }
 

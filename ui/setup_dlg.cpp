@@ -80,7 +80,7 @@ void CSetupDlg::OnPaint() {
   }
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(m_hWnd, &paint);
-  SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc));
   int iconWidth = GetSystemMetrics(SM_CXICON);
   int iconHeight = GetSystemMetrics(SM_CYICON);
   RECT client;

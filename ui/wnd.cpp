@@ -19,22 +19,6 @@ bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
   if (!entry)
     return false;
   m_bDefault = false;
-  *result = 0;
-  switch (entry->nSig) {
-    case AfxSig_vv:
-      (this->*entry->pfn.vv)();
-      break;
-    case AfxSig_hv:
-      *result = reinterpret_cast<LRESULT>((this->*entry->pfn.hv)());
-      break;
-    case AfxSig_vu:
-      (this->*entry->pfn.vu)(static_cast<UINT_PTR>(wParam));
-      break;
-    case AfxSig_lwl:
-      *result = (this->*entry->pfn.lwl)(wParam, lParam);
-      break;
-    default:
-      return false;
-  }
+  *result = entry->pfn(this, wParam, lParam);
   return !m_bDefault;
 }

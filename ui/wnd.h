@@ -21,9 +21,14 @@ class CWnd : public CCmdTarget {
     return ::SetTimer(m_hWnd, id, elapseMs, nullptr);
   }
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return ::SendMessageA(m_hWnd, message, wParam, lParam);
+  }
+  void SetRedraw(BOOL redraw) { SendMessage(WM_SETREDRAW, redraw); }
+  BOOL RedrawWindow(UINT flags) { return ::RedrawWindow(m_hWnd, nullptr, nullptr, flags); }
   HICON SetIcon(HICON icon, BOOL big) {
     return reinterpret_cast<HICON>(
-        SendMessageA(m_hWnd, WM_SETICON, big ? 1 : 0, reinterpret_cast<LPARAM>(icon)));
+        SendMessage(WM_SETICON, big ? 1 : 0, reinterpret_cast<LPARAM>(icon)));
   }
 
  protected:

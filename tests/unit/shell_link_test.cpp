@@ -149,8 +149,7 @@ TEST(ShellLink, SaveLinkRefuses) {
       ASSERT_EQ(1, link.SetInfo(info));
     }
     if (fault == kNoPersistFile) {
-      link.m_pPersistFile->Release();
-      link.m_pPersistFile = nullptr;
+      link.m_pPersistFile.Reset();
     }
     EXPECT_EQ(0, link.SaveLink(fault == kNoLinkPath ? "" : file.c_str()));
     EXPECT_EQ(std::vector<std::string>{}, Names(scratch.path()));
