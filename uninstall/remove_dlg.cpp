@@ -14,7 +14,7 @@ constexpr UINT kRefreshMs = 50;
 UINT RemoveThreadProc(LPVOID param) {
   CRemoveDlg* dialog = static_cast<CRemoveDlg*>(param);
   dialog->m_bComplete = RunRemoval(dialog->m_place, dialog);
-  SendMessageA(dialog->m_hWnd, kFlushMessage, 0, 0);
+  dialog->SendMessage(kFlushMessage);
   // The worker's last use of the dialog.
   PostMessageA(dialog->m_hWnd, WM_QUIT, 0, 0);
   return 0;
@@ -22,6 +22,11 @@ UINT RemoveThreadProc(LPVOID param) {
 
 CRemoveDlg::CRemoveDlg(const UninstallPlace& place)
     : CDialog(IDD_REMOVE_DIALOG, nullptr), m_place(place) {}
+
+CRemoveDlg::~CRemoveDlg() {
+  // The worker has finished with the dialog once it ended it: this waits out its last steps.
+  m_pThread.reset();
+}
 
 BEGIN_MESSAGE_MAP(CRemoveDlg, CDialog)
 ON_WM_TIMER()
@@ -42,11 +47,17 @@ void CRemoveDlg::DoDataExchange(CDataExchange* pDX) {
 BOOL CRemoveDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   SetTimer(kRefreshTimer, kRefreshMs);
-  if (!AfxBeginThread(RemoveThreadProc, this)) {
+  // Started suspended only to keep its object: it runs at once.
+  m_pThread.reset(
+      AfxBeginThread(RemoveThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
+  if (!m_pThread) {
     MessageBox("The uninstaller could not start its removal thread.", "Uninstall",
                MB_OK | MB_ICONSTOP);
     EndDialog(IDABORT);
+    return TRUE;
   }
+  m_pThread->m_bAutoDelete = FALSE;
+  m_pThread->ResumeThread();
   return TRUE;
 }
 
@@ -64,7 +75,7 @@ LRESULT CRemoveDlg::OnFlush(WPARAM, LPARAM) {
 }
 
 LRESULT CRemoveDlg::OnBegin(WPARAM total, LPARAM) {
-  SendMessageA(m_progress.m_hWnd, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
+  m_progress.SetRange32(0, static_cast<int>(total));
   m_progress.SetPos(0);
   m_progress.SetStep(1);
   return 0;
@@ -75,12 +86,11 @@ void CRemoveDlg::Apply(const ProgressUpdate& update) {
     SetDlgItemText(IDC_DEST_FILE, update.path);
   // The bar stops at its end, so the steps of a tick go in one move.
   if (update.steps > 0)
-    m_progress.SetPos(static_cast<int>(SendMessageA(m_progress.m_hWnd, PBM_GETPOS, 0, 0)) +
-                      update.steps);
+    m_progress.SetPos(m_progress.GetPos() + update.steps);
 }
 
 void CRemoveDlg::BeginSteps(size_t total) {
-  SendMessageA(m_hWnd, kBeginMessage, static_cast<WPARAM>(total), 0);
+  SendMessage(kBeginMessage, static_cast<WPARAM>(total));
 }
 
 void CRemoveDlg::ShowPath(const char* path) {
@@ -92,6 +102,6 @@ void CRemoveDlg::StepProgress() {
 }
 
 int CRemoveDlg::ShowMessage(const char* text, const char* caption, unsigned type) {
-  SendMessageA(m_hWnd, kFlushMessage, 0, 0);
+  SendMessage(kFlushMessage);
   return MessageBox(text, caption, type);
 }

@@ -5,6 +5,7 @@
 // no cancel: the dialog closes when the worker is done.
 
 #include <atomic>
+#include <memory>
 
 #include "install/progress_relay.h"
 #include "ui/controls.h"
@@ -15,6 +16,7 @@
 class CRemoveDlg : public CDialog, public IUninstallView {
  public:
   explicit CRemoveDlg(const UninstallPlace& place);
+  ~CRemoveDlg() override;
 
   // Runs the removal with the dialog showing it; true when it was complete.
   bool Run();
@@ -39,6 +41,7 @@ class CRemoveDlg : public CDialog, public IUninstallView {
   friend UINT RemoveThreadProc(LPVOID param);
   void Apply(const ProgressUpdate& update);
 
+  std::unique_ptr<CWinThread> m_pThread;
   UninstallPlace m_place;
   CProgressRelay m_relay;
   std::atomic<bool> m_bComplete{false};
