@@ -170,6 +170,11 @@ TEST_F(UninstallTest, TamperedEntriesOutsideAreReportedAndLeftAlone) {
   std::string system = std::string(windows) + "\\win.ini";
   ASSERT_TRUE(Exists(system));
   std::string log = m_dest + "\\uninstall.ini";
+  // A log may spell the install folder in its short form: that is still the install folder.
+  char shortApp[MAX_PATH];
+  ASSERT_NE(GetShortPathNameA((m_dest + "\\app.exe").c_str(), shortApp, MAX_PATH), 0u);
+  ASSERT_NE(std::string(shortApp).find('~'), std::string::npos) << shortApp;
+  WritePrivateProfileStringA("files", "file1", shortApp, log.c_str());
   WritePrivateProfileStringA("files", "file7", system.c_str(), log.c_str());
   WritePrivateProfileStringA("files", "file8", (m_dest + "\\..\\beside.txt").c_str(), log.c_str());
   WritePrivateProfileStringA("files", "filenum", "9", log.c_str());
@@ -180,6 +185,36 @@ TEST_F(UninstallTest, TamperedEntriesOutsideAreReportedAndLeftAlone) {
   EXPECT_EQ(ReadWholeFile(beside), "beside the install folder");
   for (const std::string& path : Ours())
     EXPECT_FALSE(Exists(path)) << path;
+  EXPECT_FALSE(Exists(m_dest));
+}
+
+// Cancelled part-way: the log holds what was unpacked so far, no group and no count.
+TEST_F(UninstallTest, CancelledInstallationIsRemoved) {
+  std::string package =
+      MemberBytes("uninstall.exe", ReadWholeFile(GetModuleDir().str() + "uninstall.exe"));
+  for (int i = 0; i < 4000; ++i)
+    package += MemberBytes("many\\file" + std::to_string(i) + ".txt", "x");
+  ASSERT_TRUE(WriteWholeFile(m_dist + "\\data.pak", package));
+  CDrivenProcess setup;
+  ASSERT_TRUE(setup.Start(m_dist + "\\setup.exe", ""));
+  HWND dialog = WaitForDialog(setup.Id(), "E2E Setup", kTimeoutMs);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
+  ASSERT_TRUE(ClickButton(dialog, IDOK));
+  HWND progress = WaitForDialog(setup.Id(), "Extracting files...", kTimeoutMs);
+  ASSERT_NE(progress, nullptr);
+  ASSERT_TRUE(ClickButton(progress, IDCANCEL));
+  HWND question = WaitForMessageBox(setup.Id(), progress, kTimeoutMs);
+  ASSERT_NE(question, nullptr);
+  ASSERT_EQ(MessageBoxText(question), "Cancel setup?");
+  ClickButton(question, IDYES);
+  ASSERT_TRUE(setup.WaitForExit(kTimeoutMs));
+  ASSERT_TRUE(Exists(m_dest + "\\uninstall.exe"));
+  ASSERT_FALSE(Exists(Group()));
+
+  std::vector<std::string> texts = Uninstall(IDYES);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[1], "Uninstall completed!");
   EXPECT_FALSE(Exists(m_dest));
 }
 
