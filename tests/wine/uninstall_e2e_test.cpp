@@ -109,7 +109,12 @@ class UninstallTest : public ::testing::Test {
     EXPECT_TRUE(uninstaller.WaitForExit(kTimeoutMs));
     if (button != IDYES)
       return texts;
-    // The removal goes on in the uninstaller's copy, a process of its own.
+    // The removal goes on in the uninstaller's copy, a process of its own. Its progress shows
+    // only while there is much to remove.
+    if (screenshot) {
+      if (HWND progress = WaitForDialog(0, "Removing files...", 2000))
+        KeepScreenshot(progress, std::string(screenshot) + "-progress");
+    }
     HWND done = WaitForDialog(0, "Uninstall", kTimeoutMs);
     if (!done)
       return {texts[0], "<no final message>"};
@@ -212,7 +217,7 @@ TEST_F(UninstallTest, CancelledInstallationIsRemoved) {
   ASSERT_TRUE(Exists(m_dest + "\\uninstall.exe"));
   ASSERT_FALSE(Exists(Group()));
 
-  std::vector<std::string> texts = Uninstall(IDYES);
+  std::vector<std::string> texts = Uninstall(IDYES, "uninstall-cancelled");
   ASSERT_EQ(texts.size(), 2u);
   EXPECT_EQ(texts[1], "Uninstall completed!");
   EXPECT_FALSE(Exists(m_dest));
