@@ -187,3 +187,12 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
   }
   return true;
 }
+
+std::string ShellFolder(const char* name) {
+  char value[MAX_PATH] = "";
+  DWORD size = sizeof value;
+  RegGetValueA(HKEY_CURRENT_USER,
+               "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name,
+               RRF_RT_REG_SZ, nullptr, value, &size);
+  return value;
+}

@@ -47,5 +47,7 @@ bool SaveWindowImage(HWND window, const std::string& path);
 // Keeps a screenshot of the window as a test artifact: screenshots\NAME.bmp beside the test
 // program.
 void KeepScreenshot(HWND window, const std::string& name);
+// The user's shell folder ("Programs", "Desktop") as the registry gives it to the installer.
+std::string ShellFolder(const char* name);
 // Waits until the window is gone.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);

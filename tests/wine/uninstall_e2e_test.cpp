@@ -20,15 +20,6 @@ namespace {
 
 constexpr DWORD kTimeoutMs = 30000;
 
-std::string ShellFolder(const char* name) {
-  char value[MAX_PATH] = "";
-  DWORD size = sizeof value;
-  RegGetValueA(HKEY_CURRENT_USER,
-               "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name,
-               RRF_RT_REG_SZ, nullptr, value, &size);
-  return value;
-}
-
 bool Exists(const std::string& path) {
   return platform::FileExists(path.c_str()) || platform::FolderExists(path.c_str());
 }
