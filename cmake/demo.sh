@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs the main job on the embedded demo: the demo
-# application and its files are packed with mkpak into a distribution folder beside setup.exe,
-# setup.ini, the uninstall.ini template and face.bmp, and setup.exe installs them under Wine:
-# in a window you can use when a display is available, otherwise under Xvfb, driven through one
-# whole installation, with a screenshot of each dialog kept in build/demo/screenshots.
+# application and its files are packed with mkpak, the uninstaller first, into a distribution
+# folder beside setup.exe, setup.ini, the uninstall.ini template and face.bmp, and setup.exe
+# installs them under Wine: in a window you can use when a display is available, otherwise
+# under Xvfb, driven through one whole installation and then its removal by the installed
+# uninstall.exe, with a screenshot of each dialog kept in build/demo/screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -12,7 +13,7 @@ bash cmake/bootstrap.sh
 cmake --preset native >/dev/null
 cmake --build --preset native --target mkpak
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target setup hello mkpak demo_face
+cmake --build --preset win32 --target setup uninstall hello mkpak demo_face
 
 # This host may run no 32-bit code (then 32-bit Wine cannot start): the run then uses the
 # x86_64 build of the same sources.
@@ -21,7 +22,7 @@ if /usr/lib/wine/wine --version >/dev/null 2>&1; then
 else
   run_preset=win64 arch=win64
   cmake --preset win64 >/dev/null
-  cmake --build --preset win64 --target setup demo_driver
+  cmake --build --preset win64 --target setup uninstall demo_driver
 fi
 [ "$run_preset" = win32 ] && cmake --build --preset win32 --target demo_driver
 
@@ -40,7 +41,8 @@ cp build/win32/tools/mkpak.exe "$out/"
 
 echo
 echo "== packing $out/payload into $out/dist/data.pak"
-"$mkpak" build "$out/payload" -o "$out/dist/data.pak" --ini "$out/dist/setup.ini"
+"$mkpak" build "$out/payload" -o "$out/dist/data.pak" --ini "$out/dist/setup.ini" \
+  --uninstaller build/win32/uninstall/uninstall.exe
 "$mkpak" verify "$out/dist/data.pak"
 echo
 echo "== distribution folder"
@@ -51,6 +53,8 @@ if [ "$run_preset" = win64 ]; then
   run_dist=$out/run-dist
   cp -r "$out/dist" "$run_dist"
   cp build/win64/app/setup.exe "$run_dist/"
+  "$mkpak" build "$out/payload" -o "$run_dist/data.pak" \
+    --uninstaller build/win64/uninstall/uninstall.exe >/dev/null
   echo "(this host runs no 32-bit code: the run below uses the x86_64 build of setup.exe)"
 fi
 
@@ -63,16 +67,13 @@ echo
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "== running setup.exe on $DISPLAY: choose a folder and press Install"
   "${wine_run[@]}" "$run_dist/setup.exe"
-  echo "setup.exe has ended"
+  echo "setup.exe has ended: to remove the demo, start \"Uninstall Hello Demo\" from its group"
+  echo "or uninstall.exe in the folder you chose"
 else
   echo "== no display: running setup.exe under Xvfb, installing into $installed"
   bash cmake/with-xvfb.sh "${wine_run[@]}" "build/$run_preset/demo/demo_driver.exe" \
-    "$(winpath "$run_dist/setup.exe")" "$title" "$(winpath "$installed")" \
+    install "$(winpath "$run_dist/setup.exe")" "$title" "$(winpath "$installed")" \
     "$(winpath "$out/screenshots")"
-  for shot in "$out"/screenshots/*.bmp; do
-    [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" && rm "$shot"
-  done
-  echo "screenshots: $(ls "$out"/screenshots | tr '\n' ' ')"
   echo
   echo "== installed files"
   (cd "$installed" && find . -type f | sort | xargs ls -l)
@@ -82,4 +83,24 @@ else
   echo
   echo "== the uninstall log"
   tr -d '\r' <"$installed/uninstall.ini"
+
+  echo
+  echo "== running the installed uninstall.exe under Xvfb, answering Yes"
+  bash cmake/with-xvfb.sh "${wine_run[@]}" "build/$run_preset/demo/demo_driver.exe" \
+    uninstall "$(winpath "$installed/uninstall.exe")" "$(winpath "$out/screenshots")"
+  echo
+  echo "== what is left of the installation"
+  left=$( (
+    [ -e "$installed" ] && find "$installed"
+    find "$out/wineprefix/drive_c/users" \( -path '*Programs/Hello Demo*' -o -name '*Hello Demo*.lnk' \)
+  ) | sort)
+  if [ -n "$left" ]; then
+    printf '%s\n' "$left"
+  else
+    echo "nothing: the install folder, the group and every link are gone"
+  fi
+  for shot in "$out"/screenshots/*.bmp; do
+    [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" && rm "$shot"
+  done
+  echo "screenshots: $(ls "$out"/screenshots | tr '\n' ' ')"
 fi

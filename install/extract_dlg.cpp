@@ -5,22 +5,15 @@
 #include "platform/fs.h"
 #include "platform/setup_config.h"
 #include "res/resource.h"
-#include "shell/registry_key.h"
+#include "shell/shell_folders.h"
 #include "shell/shell_link.h"
 
 namespace {
 
-// The user's folders as the shell records them under HKEY_CURRENT_USER.
 class CRegistryShellFolders : public IShellFolders {
  public:
   bool Read(CString* programs, CString* desktop) override {
-    CRegistryKey key;
-    key.SelectRoot(HKEY_CURRENT_USER);
-    if (!key.OpenSubKey("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0))
-      return false;
-    *programs = key.QueryString("Programs", "");
-    *desktop = key.QueryString("Desktop", "");
-    return true;
+    return ReadShellFolders(programs, desktop);
   }
 };
 

@@ -17,6 +17,10 @@ ErrorCode LastError();
 void SetLastErrorCode(ErrorCode code);
 std::string ErrorText(ErrorCode code);
 
+// What a failed file-system call meant, for reports that say why something stayed.
+enum class FsError { kNotFound, kInUse, kAccessDenied, kNotEmpty, kOther };
+FsError ClassifyError(ErrorCode code);
+
 // The installer's path as the host's C library and system calls want it.
 std::string HostPath(const char* path);
 
@@ -54,6 +58,10 @@ bool RemoveTree(const char* path);
 
 // Bytes the caller may still write on the volume whose root is given.
 bool FreeBytesAvailable(const char* root, uint64_t* bytes);
+
+// The path with every existing component in its long form (Windows' 8.3 short names such as
+// PROGRA~1 spelled out), so two spellings of one folder compare alike; the rest as given.
+std::string LongPathForm(const char* path);
 
 // Full path of the running program, in the installer's path form.
 std::string ModuleFileName();

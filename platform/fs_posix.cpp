@@ -52,6 +52,26 @@ void SetLastErrorCode(ErrorCode code) {
   errno = static_cast<int>(code);
 }
 
+FsError ClassifyError(ErrorCode code) {
+  switch (code) {
+    case ENOENT:
+    case ENOTDIR:
+      return FsError::kNotFound;
+    case EBUSY:
+    case ETXTBSY:
+      return FsError::kInUse;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return FsError::kAccessDenied;
+    case ENOTEMPTY:
+    case EEXIST:
+      return FsError::kNotEmpty;
+    default:
+      return FsError::kOther;
+  }
+}
+
 std::string ErrorText(ErrorCode code) {
   return strerror(static_cast<int>(code));
 }
@@ -157,6 +177,11 @@ bool FreeBytesAvailable(const char* root, uint64_t* bytes) {
     return false;
   *bytes = static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;
   return true;
+}
+
+// POSIX has no second spelling of a name.
+std::string LongPathForm(const char* path) {
+  return path ? path : "";
 }
 
 std::string ModuleFileName() {

@@ -17,6 +17,25 @@ void SetLastErrorCode(ErrorCode code) {
   SetLastError(code);
 }
 
+FsError ClassifyError(ErrorCode code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return FsError::kNotFound;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+      return FsError::kInUse;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return FsError::kAccessDenied;
+    case ERROR_DIR_NOT_EMPTY:
+      return FsError::kNotEmpty;
+    default:
+      return FsError::kOther;
+  }
+}
+
 std::string ErrorText(ErrorCode code) {
   char* text = nullptr;
   DWORD n = FormatMessageA(
@@ -110,6 +129,24 @@ bool FreeBytesAvailable(const char* root, uint64_t* bytes) {
     return false;
   *bytes = available.QuadPart;
   return true;
+}
+
+std::string LongPathForm(const char* path) {
+  std::string given = path ? path : "";
+  // Windows makes a short name only for a long one, and always with a '~' in it.
+  if (given.find('~') == std::string::npos)
+    return given;
+  // Only what exists has a long form: convert the longest existing part, keep the rest.
+  // A bare "C:" would name the drive's current folder, so the walk stops above it.
+  for (size_t end = given.size(); end > 2 && end != std::string::npos;
+       end = given.rfind('\\', end - 1)) {
+    std::string head = given.substr(0, end);
+    char buffer[MAX_PATH];
+    DWORD n = GetLongPathNameA(head.c_str(), buffer, MAX_PATH);
+    if (n != 0 && n < MAX_PATH)
+      return std::string(buffer, n) + given.substr(end);
+  }
+  return given;
 }
 
 std::string ModuleFileName() {

@@ -5,7 +5,7 @@
 // of its terminate handler into the program: a third of setup.exe. These end the program at
 // once, with the reason on stderr, as that handler would have said it.
 //
-// Linked only into setup.exe and mkpak.exe. The test programs keep the library's versions,
+// Linked only into the shipped programs. The test programs keep the library's versions,
 // since GoogleTest catches exceptions of its own.
 
 #include <stdio.h>

@@ -6,6 +6,8 @@
 // profile_read.cpp (the reading rules) and profile_edit.h (edits that keep every other byte).
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 // Like GetPrivateProfileStringA: copies the value of key in section (or def when the file, the
 // section or the key is missing) into buffer, cut to size - 1 bytes and NUL-terminated.
@@ -26,3 +28,23 @@ int ReadProfileInt(const char* section, const char* key, int def, const char* pa
 // false on any failure, and refuses null arguments and what would not read back as written:
 // line breaks anywhere, and a key that is empty or holds '=' or starts with '['.
 bool WriteProfileString(const char* section, const char* key, const char* value, const char* path);
+
+// One section of a profile file read once, for many lookups by ReadProfileString's rules: the
+// uninstaller reads a key per installed file, and reading the whole file for each would cost
+// the square of their number.
+class CProfileSectionReader {
+ public:
+  // False when the file cannot be read; then every key reads as missing.
+  bool Load(const char* path, const char* section);
+  // What ReadProfileString would copy into a buffer of size bytes; false when the key is
+  // missing or its line has no '='.
+  bool Read(const char* key, std::string* value, uint32_t size = 260) const;
+
+ private:
+  struct Value {
+    bool hasValue;  // a first line without '=' hides the name's later lines
+    std::u16string text;
+  };
+  // The first line of each name, by the name folded to upper case.
+  std::unordered_map<std::u16string, Value> m_values;
+};

@@ -118,3 +118,31 @@ int ReadProfileInt(const char* section, const char* key, int def, const char* pa
     return def;
   return static_cast<int>(ParseInteger(value));
 }
+
+bool CProfileSectionReader::Load(const char* path, const char* section) {
+  m_values.clear();
+  std::string bytes;
+  if (!path || !section || !platform::ReadWholeFile(path, "rb", &bytes))
+    return false;
+  std::vector<Entry> entries = ParseEntries(Decode(bytes).units);
+  Section found;
+  if (!FindSection(entries, Trimmed(AnsiToUnits(section)), &found))
+    return true;
+  // Only the first line of a name counts, as in a lookup.
+  for (size_t i = found.first; i < found.last; ++i)
+    m_values.emplace(Folded(entries[i].name), Value{entries[i].hasValue, entries[i].value});
+  return true;
+}
+
+bool CProfileSectionReader::Read(const char* key, std::string* value, uint32_t size) const {
+  if (!key || size == 0)
+    return false;
+  auto it = m_values.find(Folded(Trimmed(AnsiToUnits(key))));
+  if (it == m_values.end() || !it->second.hasValue)
+    return false;
+  Units copy = CopyEntry(it->second.text, size);
+  value->resize(copy.size());
+  for (size_t i = 0; i < copy.size(); ++i)
+    (*value)[i] = UnitToAnsi(copy[i]);
+  return true;
+}

@@ -56,6 +56,17 @@ printf 'x' >"$work/long/$(printf 'd%.0s' $(seq 200))/$(printf 'f%.0s' $(seq 54))
 check "255-byte name" 0 "$mkpak" build "$work/long" -o "$work/long.pak"
 check "room for the folder" 0 grep -q 'install folders of up to 3 characters fit' "$work/said"
 
+# The uninstaller goes first, whatever its name sorts as, and only once.
+printf 'MZ' >"$work/uninstall.exe"
+check "build with uninstaller" 0 "$mkpak" build "$work/src" -o "$work/u.pak" --uninstaller "$work/uninstall.exe"
+check "totalfiles counts it" 0 grep -qx 'totalfiles=3' "$work/said"
+check "list with uninstaller" 0 "$mkpak" list "$work/u.pak"
+check "uninstaller first" 0 bash -c "head -n1 '$work/said' | grep -q ' uninstall.exe\$'"
+cp "$work/uninstall.exe" "$work/src/Uninstall.exe"
+check "second uninstaller refused" 2 "$mkpak" build "$work/src" -o "$work/u2.pak" --uninstaller "$work/uninstall.exe"
+rm "$work/src/Uninstall.exe"
+check "missing uninstaller refused" 2 "$mkpak" build "$work/src" -o "$work/u2.pak" --uninstaller "$work/none.exe"
+
 check "missing source refused" 2 "$mkpak" build "$work/none" -o "$work/x.pak"
 check "no output for missing source" 1 test -e "$work/x.pak"
 check "bad level" 2 "$mkpak" build "$work/src" -o "$work/x.pak" -l 11

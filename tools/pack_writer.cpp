@@ -3,6 +3,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "package/member_name.h"
@@ -111,6 +112,38 @@ bool CollectPackEntries(const std::string& sourceDir, std::vector<PackEntry>* en
   std::sort(entries->begin(), entries->end(),
             [](const PackEntry& a, const PackEntry& b) { return a.name < b.name; });
   std::sort(skipped->begin(), skipped->end());
+  return true;
+}
+
+constexpr char kUninstallerName[] = "uninstall.exe";
+
+bool SameNameIgnoringCase(const std::string& a, const char* b) {
+  size_t length = strlen(b);
+  if (a.size() != length)
+    return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+bool PlaceUninstallerFirst(const std::string& path, std::vector<PackEntry>* entries,
+                           std::string* error) {
+  for (const PackEntry& entry : *entries) {
+    if (SameNameIgnoringCase(entry.name, kUninstallerName))
+      return FailWith(error, "the source folder already holds " + Quote(entry.name) +
+                                 "; leave it out or leave out --uninstaller");
+  }
+  platform::CFile file;
+  int64_t size = -1;
+  if (!platform::FolderExists(path.c_str()) && file.Open(path.c_str(), "rb") &&
+      platform::SeekFile(file.Get(), 0, SEEK_END))
+    size = platform::TellFile(file.Get());
+  if (size < 0)
+    return FailWith(error, "cannot read the uninstaller " + QuotePath(path) + ": " +
+                               platform::ErrorText(platform::LastError()));
+  entries->insert(entries->begin(), PackEntry{kUninstallerName, path, static_cast<uint64_t>(size)});
   return true;
 }
 
@@ -229,6 +262,8 @@ bool BuildPack(const std::string& sourceDir, const std::string& outPath,
   std::vector<PackEntry> entries;
   std::vector<std::string> skipped;
   if (!CollectPackEntries(sourceDir, &entries, &skipped, error))
+    return false;
+  if (!options.uninstaller.empty() && !PlaceUninstallerFirst(options.uninstaller, &entries, error))
     return false;
   if (!CheckPackEntries(entries, error))
     return false;

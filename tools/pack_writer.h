@@ -26,6 +26,9 @@ bool AppendPackMember(FILE* pak, const std::string& name, FILE* source, int leve
 
 struct BuildOptions {
   int level = 6;
+  // When set: this file becomes the member uninstall.exe, first in the package, so that even an
+  // installation that stops after its first file leaves an uninstaller beside the log.
+  std::string uninstaller;
   // Called after each member with (members done, total members, bytes done, total bytes).
   std::function<void(size_t, size_t, uint64_t, uint64_t)> progress;
 };

@@ -23,6 +23,12 @@ TEST(ProfileRead, CorpusGivesWinesAnswers) {
       uint32_t n = ReadProfileString(q.section, q.key, q.def, buffer, sizeof buffer, path.c_str());
       EXPECT_EQ(q.value, std::string(buffer, n));
       EXPECT_EQ(n, strlen(buffer));
+      // The section read once must give the same answer for every key it finds.
+      CProfileSectionReader once;
+      std::string value;
+      if (once.Load(path.c_str(), q.section) && once.Read(q.key, &value)) {
+        EXPECT_EQ(q.value, value);
+      }
     }
     for (const IntQuery& q : c.ints) {
       SCOPED_TRACE(std::string(c.name) + " [" + q.section + "] " + q.key);

@@ -206,16 +206,6 @@ TEST_F(SetupTest, LogThatCannotBeWrittenIsReported) {
     EXPECT_EQ(ReadWholeFile(m_dest + "\\" + file.first), file.second);
 }
 
-// The user's shell folder as the registry gives it, as the installer reads it.
-std::string ShellFolder(const char* name) {
-  char value[MAX_PATH] = "";
-  DWORD size = sizeof value;
-  RegGetValueA(HKEY_CURRENT_USER,
-               "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name,
-               RRF_RT_REG_SZ, nullptr, value, &size);
-  return value;
-}
-
 TEST_F(SetupTest, ProgramGroupAndShortcutsAreMadeAndLoggedAfterTheFiles) {
   std::string group = "E2E Group " + std::to_string(GetCurrentProcessId());
   ASSERT_TRUE(

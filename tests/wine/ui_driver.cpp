@@ -20,7 +20,8 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
   Search* search = reinterpret_cast<Search*>(param);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != search->processId || window == search->except || !IsWindowVisible(window))
+  if ((search->processId != 0 && owner != search->processId) || window == search->except ||
+      !IsWindowVisible(window))
     return TRUE;
   char className[64] = "";
   GetClassNameA(window, className, sizeof className);
@@ -185,4 +186,13 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
     Sleep(kPollMs);
   }
   return true;
+}
+
+std::string ShellFolder(const char* name) {
+  char value[MAX_PATH] = "";
+  DWORD size = sizeof value;
+  RegGetValueA(HKEY_CURRENT_USER,
+               "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name,
+               RRF_RT_REG_SZ, nullptr, value, &size);
+  return value;
 }

@@ -26,7 +26,8 @@ class CDrivenProcess {
   HANDLE m_hJob = nullptr;
 };
 
-// A visible top-level dialog of the process whose caption is given; null after the timeout.
+// A visible top-level dialog of the process (of any process for 0) whose caption is given; null
+// after the timeout.
 HWND WaitForDialog(DWORD processId, const char* caption, DWORD timeoutMs);
 // A visible message box of the process (a dialog that is not `except`) holding text, or any
 // text when text is null; null after the timeout.
@@ -46,5 +47,7 @@ bool SaveWindowImage(HWND window, const std::string& path);
 // Keeps a screenshot of the window as a test artifact: screenshots\NAME.bmp beside the test
 // program.
 void KeepScreenshot(HWND window, const std::string& name);
+// The user's shell folder ("Programs", "Desktop") as the registry gives it to the installer.
+std::string ShellFolder(const char* name);
 // Waits until the window is gone.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);

@@ -23,7 +23,7 @@ constexpr int kExitRefused = 2;
 
 const char kUsage[] =
     "usage:\n"
-    "  mkpak build SRC_DIR -o data.pak [-l LEVEL] [--ini setup.ini]\n"
+    "  mkpak build SRC_DIR -o data.pak [-l LEVEL] [--ini setup.ini] [--uninstaller FILE]\n"
     "  mkpak list data.pak\n"
     "  mkpak verify data.pak\n"
     "  mkpak extract data.pak DEST_DIR\n"
@@ -39,6 +39,9 @@ const char kHelp[] =
     "    the value setup.ini needs as [main] totalfiles.\n"
     "    -l LEVEL        deflate level 1-9 (default 6); 0 stores the files uncompressed\n"
     "    --ini FILE      also set [main] totalfiles in FILE, keeping everything else in it\n"
+    "    --uninstaller FILE\n"
+    "                    pack FILE (uninstall.exe) as the member uninstall.exe, first of all,\n"
+    "                    so that even an interrupted installation can be removed\n"
     "    Refused (exit status 2, nothing written): names of 260 bytes or more, names with\n"
     "    a character Windows forbids (< > : \" | ? * or control characters), reserved\n"
     "    device names (CON, NUL, COM1, ...), components ending in a dot or blank, files of\n"
@@ -111,6 +114,8 @@ int Build(int argc, char** argv) {
         return Refuse("-l takes a level from 0 to 9");
     } else if (arg == "--ini" && hasValue) {
       ini = platform::InstallerPath(argv[++i]);
+    } else if (arg == "--uninstaller" && hasValue) {
+      options.uninstaller = platform::InstallerPath(argv[++i]);
     } else if (source.empty() && arg[0] != '-') {
       source = platform::InstallerPath(argv[i]);
     } else {

@@ -1,0 +1,271 @@
+// uninstall.exe on a real installation: setup.exe installs a package whose first member is the
+// uninstaller, with a group, two links and a desktop link; the uninstaller is then driven
+// through its question and its final message, and the disk is checked for anything of ours.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/setup_config.h"
+#include "res/resource.h"
+#include "tests/unit/pack_fixtures.h"
+#include "tests/unit/test_support.h"
+#include "tests/wine/keep_desktop.h"
+#include "tests/wine/ui_driver.h"
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 30000;
+
+bool Exists(const std::string& path) {
+  return platform::FileExists(path.c_str()) || platform::FolderExists(path.c_str());
+}
+
+class UninstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(platform::CreateFolder(m_dist.c_str()));
+    for (const char* file : {"setup.exe", "face.bmp"})
+      ASSERT_TRUE(
+          platform::CopyFileReplacing(GetModuleDir() + file, (m_dist + "\\" + file).c_str()));
+    std::string package =
+        MemberBytes("uninstall.exe", ReadWholeFile(GetModuleDir().str() + "uninstall.exe"));
+    for (const char* file : {"app.exe", "doc\\readme.txt"})
+      package += MemberBytes(file, file);
+    ASSERT_TRUE(WriteWholeFile(m_dist + "\\data.pak", package));
+    ASSERT_TRUE(WriteWholeFile(m_dist + "\\uninstall.ini", "[uninstall]\r\ntitle=E2E App\r\n"));
+    ASSERT_TRUE(WriteWholeFile(
+        m_dist + "\\setup.ini",
+        "[main]\r\ntitle=E2E Setup\r\ntotalfiles=3\r\n[shortcut]\r\ngroup=" + m_groupName +
+            "\r\nitemnum=2\r\nitem0FileName=app.exe\r\nitem0Desc=E2E App\r\n"
+            "item1FileName=uninstall.exe\r\nitem1Desc=Uninstall E2E\r\n"
+            "item1Desktop=1\r\n"));
+  }
+
+  void TearDown() override {
+    // What a failed test left in the user's folders must not reach the next.
+    for (const std::string& link : Links())
+      platform::RemoveFile(link.c_str());
+    platform::RemoveTree(Group().c_str());
+  }
+
+  std::string Group() const { return ShellFolder("Programs") + "\\" + m_groupName; }
+  std::vector<std::string> Links() const {
+    return {Group() + "\\E2E App.lnk", Group() + "\\Uninstall E2E.lnk",
+            ShellFolder("Desktop") + "\\Uninstall E2E.lnk"};
+  }
+  // Everything the installation made.
+  std::vector<std::string> Ours() const {
+    std::vector<std::string> ours = {m_dest + "\\uninstall.exe",   m_dest + "\\app.exe",
+                                     m_dest + "\\doc\\readme.txt", m_dest + "\\doc",
+                                     m_dest + "\\uninstall.ini",   Group()};
+    for (const std::string& link : Links())
+      ours.push_back(link);
+    return ours;
+  }
+
+  void Install() {
+    CDrivenProcess setup;
+    ASSERT_TRUE(setup.Start(m_dist + "\\setup.exe", ""));
+    HWND dialog = WaitForDialog(setup.Id(), "E2E Setup", kTimeoutMs);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
+    ASSERT_TRUE(ClickButton(dialog, IDOK));
+    HWND progress = WaitForDialog(setup.Id(), "Extracting files...", kTimeoutMs);
+    HWND box = progress ? WaitForMessageBox(setup.Id(), progress, kTimeoutMs) : nullptr;
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(MessageBoxText(box), "Install completed!");
+    ClickButton(box, IDOK);
+    ASSERT_TRUE(setup.WaitForExit(kTimeoutMs));
+    for (const std::string& path : Ours())
+      ASSERT_TRUE(Exists(path)) << path;
+  }
+
+  // Starts the installed uninstaller, answers its first message with button, and returns the
+  // first message's text, then (after Yes) the final message's, once everything has ended.
+  std::vector<std::string> Uninstall(int button, const char* screenshot = nullptr) {
+    std::vector<std::string> texts;
+    CDrivenProcess uninstaller;
+    EXPECT_TRUE(uninstaller.Start(m_dest + "\\uninstall.exe", ""));
+    HWND box = WaitForMessageBox(uninstaller.Id(), nullptr, kTimeoutMs);
+    if (!box)
+      return {"<no message>"};
+    texts.push_back(MessageBoxText(box));
+    if (screenshot)
+      KeepScreenshot(box, std::string(screenshot) + "-question");
+    ClickButton(box, button);
+    EXPECT_TRUE(uninstaller.WaitForExit(kTimeoutMs));
+    if (button != IDYES)
+      return texts;
+    // The removal goes on in the uninstaller's copy, a process of its own. Its progress shows
+    // only while there is much to remove.
+    if (screenshot) {
+      if (HWND progress = WaitForDialog(0, "Removing files...", 2000))
+        KeepScreenshot(progress, std::string(screenshot) + "-progress");
+    }
+    HWND done = WaitForDialog(0, "Uninstall", kTimeoutMs);
+    if (!done)
+      return {texts[0], "<no final message>"};
+    texts.push_back(MessageBoxText(done));
+    if (screenshot)
+      KeepScreenshot(done, screenshot);
+    ClickButton(done, IDOK);
+    // The copy deletes its own file as it ends: once that is gone, everything has ended.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string copy = std::string(temp) + "uninstall-" + std::to_string(uninstaller.Id()) + ".exe";
+    DWORD start = GetTickCount();
+    while (Exists(copy) && GetTickCount() - start < kTimeoutMs)
+      Sleep(20);
+    EXPECT_FALSE(Exists(copy)) << "the uninstaller's copy stayed in the temporary folder";
+    return texts;
+  }
+
+  ScratchFolder m_scratch;
+  std::string m_dist = m_scratch.Join("dist");
+  std::string m_dest = m_scratch.Join("Installed App");
+  std::string m_groupName = "E2E Uninstall " + std::to_string(GetCurrentProcessId());
+};
+
+TEST_F(UninstallTest, RemovesEverythingOursAndKeepsWhatIsNot) {
+  ASSERT_TRUE(platform::CreateFolder(m_dest.c_str()));
+  ASSERT_TRUE(WriteWholeFile(m_dest + "\\mine.txt", "the user's own"));
+  Install();
+  ASSERT_TRUE(WriteWholeFile(Group() + "\\notes.txt", "also the user's"));
+  std::vector<std::string> texts = Uninstall(IDYES, "uninstall-completed");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "Remove E2E App and everything its installation created?");
+  EXPECT_EQ(texts[1].find("Uninstall completed!"), 0u) << texts[1];
+  EXPECT_NE(texts[1].find(Group() + " (not empty"), std::string::npos) << texts[1];
+  for (const std::string& path : Ours()) {
+    if (path != Group()) {
+      EXPECT_FALSE(Exists(path)) << path;
+    }
+  }
+  EXPECT_EQ(ReadWholeFile(m_dest + "\\mine.txt"), "the user's own");
+  EXPECT_EQ(ReadWholeFile(Group() + "\\notes.txt"), "also the user's");
+}
+
+TEST_F(UninstallTest, NoAtTheQuestionChangesNothing) {
+  Install();
+  std::vector<std::string> texts = Uninstall(IDNO);
+  ASSERT_EQ(texts.size(), 1u);
+  for (const std::string& path : Ours())
+    EXPECT_TRUE(Exists(path)) << path;
+}
+
+TEST_F(UninstallTest, TamperedEntriesOutsideAreReportedAndLeftAlone) {
+  Install();
+  std::string beside = m_scratch.Join("beside.txt");
+  ASSERT_TRUE(WriteWholeFile(beside, "beside the install folder"));
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  std::string system = std::string(windows) + "\\win.ini";
+  ASSERT_TRUE(Exists(system));
+  std::string log = m_dest + "\\uninstall.ini";
+  // A log may spell the install folder in its short form: that is still the install folder.
+  char shortApp[MAX_PATH];
+  ASSERT_NE(GetShortPathNameA((m_dest + "\\app.exe").c_str(), shortApp, MAX_PATH), 0u);
+  ASSERT_NE(std::string(shortApp).find('~'), std::string::npos) << shortApp;
+  WritePrivateProfileStringA("files", "file1", shortApp, log.c_str());
+  WritePrivateProfileStringA("files", "file7", system.c_str(), log.c_str());
+  WritePrivateProfileStringA("files", "file8", (m_dest + "\\..\\beside.txt").c_str(), log.c_str());
+  WritePrivateProfileStringA("files", "filenum", "9", log.c_str());
+  std::vector<std::string> texts = Uninstall(IDYES, "uninstall-refused");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_NE(texts[1].find(system + " (outside"), std::string::npos) << texts[1];
+  EXPECT_TRUE(Exists(system));
+  EXPECT_EQ(ReadWholeFile(beside), "beside the install folder");
+  for (const std::string& path : Ours())
+    EXPECT_FALSE(Exists(path)) << path;
+  EXPECT_FALSE(Exists(m_dest));
+}
+
+// Cancelled part-way: the log holds what was unpacked so far, no group and no count.
+TEST_F(UninstallTest, CancelledInstallationIsRemoved) {
+  std::string package =
+      MemberBytes("uninstall.exe", ReadWholeFile(GetModuleDir().str() + "uninstall.exe"));
+  for (int i = 0; i < 4000; ++i)
+    package += MemberBytes("many\\file" + std::to_string(i) + ".txt", "x");
+  ASSERT_TRUE(WriteWholeFile(m_dist + "\\data.pak", package));
+  CDrivenProcess setup;
+  ASSERT_TRUE(setup.Start(m_dist + "\\setup.exe", ""));
+  HWND dialog = WaitForDialog(setup.Id(), "E2E Setup", kTimeoutMs);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
+  ASSERT_TRUE(ClickButton(dialog, IDOK));
+  HWND progress = WaitForDialog(setup.Id(), "Extracting files...", kTimeoutMs);
+  ASSERT_NE(progress, nullptr);
+  ASSERT_TRUE(ClickButton(progress, IDCANCEL));
+  HWND question = WaitForMessageBox(setup.Id(), progress, kTimeoutMs);
+  ASSERT_NE(question, nullptr);
+  ASSERT_EQ(MessageBoxText(question), "Cancel setup?");
+  ClickButton(question, IDYES);
+  ASSERT_TRUE(setup.WaitForExit(kTimeoutMs));
+  ASSERT_TRUE(Exists(m_dest + "\\uninstall.exe"));
+  ASSERT_FALSE(Exists(Group()));
+
+  std::vector<std::string> texts = Uninstall(IDYES, "uninstall-cancelled");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[1], "Uninstall completed!");
+  EXPECT_FALSE(Exists(m_dest));
+}
+
+// An installation killed after its third member leaves the files logged so far and no count;
+// the uninstaller packed first is there to remove them.
+TEST_F(UninstallTest, InterruptedInstallationIsRemoved) {
+  Install();
+  for (const std::string& link : Links())
+    platform::RemoveFile(link.c_str());
+  platform::RemoveFolder(Group().c_str());
+  std::string log = m_dest + "\\uninstall.ini";
+  for (const char* key : {"file3", "file4", "file5", "file6", "filenum"})
+    WritePrivateProfileStringA("files", key, nullptr, log.c_str());
+  std::vector<std::string> texts = Uninstall(IDYES);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[1], "Uninstall completed!");
+  EXPECT_FALSE(Exists(m_dest));
+}
+
+TEST_F(UninstallTest, FileInUseStaysWithTheUninstallerAndASecondRunFinishes) {
+  Install();
+  std::string app = m_dest + "\\app.exe";
+  HANDLE held =
+      CreateFileA(app.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::vector<std::string> first = Uninstall(IDYES, "uninstall-in-use");
+  CloseHandle(held);
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_EQ(first[1].find("Uninstall not completed!"), 0u) << first[1];
+  EXPECT_NE(first[1].find(app + " (in use)"), std::string::npos) << first[1];
+  for (const std::string& stays : {app, m_dest + "\\uninstall.exe", m_dest + "\\uninstall.ini"})
+    EXPECT_TRUE(Exists(stays)) << stays;
+  EXPECT_FALSE(Exists(m_dest + "\\doc"));
+  EXPECT_FALSE(Exists(Group()));
+
+  std::vector<std::string> second = Uninstall(IDYES);
+  ASSERT_EQ(second.size(), 2u);
+  EXPECT_EQ(second[1], "Uninstall completed!");
+  EXPECT_FALSE(Exists(m_dest));
+}
+
+TEST_F(UninstallTest, WithoutALogNothingIsTouched) {
+  Install();
+  ASSERT_TRUE(platform::RemoveFile((m_dest + "\\uninstall.ini").c_str()));
+  std::vector<std::string> texts = Uninstall(IDOK, "uninstall-no-log");
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0], "Nothing to uninstall: there is no uninstall.ini beside the uninstaller.");
+  for (const std::string& path : Ours()) {
+    if (path != m_dest + "\\uninstall.ini") {
+      EXPECT_TRUE(Exists(path)) << path;
+    }
+  }
+}
+
+const ::testing::Environment* const g_keepDesktop =
+    ::testing::AddGlobalTestEnvironment(new KeepDesktop);
+
+}  // namespace

@@ -1,0 +1,33 @@
+#include "uninstall/log_entries.h"
+
+namespace {
+
+// Digits only, as the installer writes it; -1 for anything else.
+long ParseCount(const CString& text) {
+  if (text.IsEmpty() || text.GetLength() > 9)
+    return -1;
+  long count = 0;
+  for (int i = 0; i < text.GetLength(); ++i) {
+    if (text[i] < '0' || text[i] > '9')
+      return -1;
+    count = count * 10 + (text[i] - '0');
+  }
+  return count;
+}
+
+}  // namespace
+
+std::vector<CString> ReadLogEntries(ILogKeys* keys) {
+  CString text;
+  long count = keys->Read("filenum", &text) ? ParseCount(text) : -1;
+  std::vector<CString> entries;
+  for (long index = 0; count < 0 || index < count; ++index) {
+    CString key;
+    key.Format("file%ld", index);
+    CString value;
+    if (!keys->Read(key, &value))
+      break;
+    entries.push_back(value);
+  }
+  return entries;
+}

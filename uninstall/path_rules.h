@@ -1,0 +1,48 @@
+#pragma once
+// Which logged paths the uninstaller may touch. The log is a text file that its user may be able
+// to edit, and the uninstaller may run elevated, so an entry is acted on only where the
+// installation puts things: inside the install folder, the group folder directly inside the
+// user's Programs folder, and links directly inside that group or on the Desktop.
+
+#include <vector>
+
+#include "platform/cstring.h"
+
+enum class EntryPlace {
+  kInstall,      // inside the install folder
+  kGroup,        // a folder directly inside the Programs folder
+  kGroupLink,    // a .lnk directly inside a group folder the log names
+  kDesktopLink,  // a .lnk directly inside the Desktop folder
+  kRefused,      // anywhere else, or not a plain path
+};
+
+// The path as it is compared and acted on: '/' read as '\', repeated backslashes collapsed (a
+// leading pair, which starts a network path, stays), no trailing backslash.
+CString NormalisePath(const CString& path);
+
+class CEntryRules {
+ public:
+  // All three folders normalised and in their long-name form; programs or desktop empty when
+  // the user's folders are unknown, and then only the install folder counts.
+  CEntryRules(const CString& installFolder, const CString& programs, const CString& desktop);
+
+  // Where a normalised entry lies. Group links count only in a folder passed to AddGroup.
+  EntryPlace Classify(const CString& path) const;
+  // A group entry of the log, so that links inside it are allowed.
+  void AddGroup(const CString& group) { m_groups.push_back(group); }
+
+  const CString& InstallFolder() const { return m_install; }
+
+ private:
+  CString m_install;
+  CString m_programs;
+  CString m_desktop;
+  std::vector<CString> m_groups;  // one per group entry: normally a single folder
+};
+
+// The same path, ASCII letters compared without regard to case.
+bool SamePath(const CString& a, const CString& b);
+
+// Whether path lies below folder (case-insensitively, ASCII letters only); on success *rest is
+// what follows folder's backslash.
+bool IsBelow(const CString& path, const CString& folder, CString* rest);

@@ -1,0 +1,57 @@
+#pragma once
+// Removing what an installation logged: entries last one first, each only where the rules allow,
+// files but never a folder's contents, then the folders that held the removed files, deepest
+// first, never above the install folder. Nothing here asks or shows anything; the view gets the
+// path being removed and one step per entry.
+
+#include <cstddef>
+#include <vector>
+
+#include "platform/cstring.h"
+#include "platform/fs.h"
+#include "uninstall/path_rules.h"
+
+class IRemovalView {
+ public:
+  // Before the first entry: how many steps follow.
+  virtual void BeginSteps(size_t total) = 0;
+  virtual void ShowPath(const char* path) = 0;
+  virtual void StepProgress() = 0;
+
+ protected:
+  ~IRemovalView() = default;
+};
+
+enum class LeftReason { kInUse, kAccessDenied, kNotEmpty, kRefused, kOther };
+
+struct LeftItem {
+  CString path;
+  LeftReason reason = LeftReason::kOther;
+  platform::ErrorCode error = 0;
+};
+
+struct RemovalReport {
+  size_t removed = 0;  // entries and folders gone, now or before this run
+  size_t leftCount = 0;
+  std::vector<LeftItem> firstLeft;  // the first few of what was left, in the order met
+  // Something of ours is still there: the log and the uninstaller stay for a second run. A
+  // folder kept alive by what is not ours, or an entry refused as outside, does not count.
+  bool oursLeft = false;
+};
+
+// How many of the left items a report keeps by name.
+constexpr size_t kShownLeft = 5;
+
+// Removes the logged entries (in log order, normalised) allowed by rules. The entries naming
+// keep (the uninstaller and its log) are passed over: they go last, in FinishRemoval.
+RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* rules,
+                            const std::vector<CString>& keep, IRemovalView* view);
+
+// After a complete removal: the files in keep, in their order, then the install folder if it is
+// empty. What stays is added to the report.
+void FinishRemoval(const CString& installFolder, const std::vector<CString>& keep,
+                   RemovalReport* report);
+
+// For tests: the call that deletes one file (platform::RemoveFile by default).
+using RemoveFileFn = bool (*)(const char* path);
+void SetRemoveFileForTesting(RemoveFileFn fn);

@@ -1,0 +1,63 @@
+// uninstall.exe: asks, then hands the removal to a copy of itself in the temporary folder so
+// that its own file and folder can go too. Started with the copy's switch, it is that copy.
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/fs.h"
+#include "shell/shell_folders.h"
+#include "ui/win_app.h"
+#include "uninstall/remove_dlg.h"
+#include "uninstall/self_copy.h"
+#include "uninstall/uninstall_flow.h"
+
+namespace {
+
+UninstallPlace PlaceOf(const CString& uninstaller) {
+  UninstallPlace place;
+  place.uninstaller = uninstaller;
+  int slash = uninstaller.ReverseFind('\\');
+  place.installFolder = slash > 0 ? uninstaller.Left(slash) : uninstaller;
+  if (!ReadShellFolders(&place.programs, &place.desktop)) {
+    place.programs.Empty();
+    place.desktop.Empty();
+  }
+  return place;
+}
+
+// Before the removal there is no dialog: the messages stand alone.
+class CMessageView : public IUninstallView {
+ public:
+  void BeginSteps(size_t) override {}
+  void ShowPath(const char*) override {}
+  void StepProgress() override {}
+  int ShowMessage(const char* text, const char* caption, unsigned type) override {
+    return MessageBoxA(nullptr, text, caption, type);
+  }
+};
+
+class CUninstallApp : public CWinApp {
+ public:
+  CUninstallApp() : CWinApp(nullptr) {}
+  BOOL InitInstance() override;
+};
+
+CUninstallApp theApp;
+
+BOOL CUninstallApp::InitInstance() {
+  if (__argc == 4 && strcmp(__argv[1], kRemoveSwitch) == 0) {
+    WaitForFirstProcess(__argv[2]);
+    CRemoveDlg dialog(PlaceOf(__argv[3]));
+    dialog.Run();
+    return FALSE;
+  }
+  UninstallPlace place = PlaceOf(platform::ModuleFileName().c_str());
+  CMessageView view;
+  if (!AskToUninstall(place, &view) || StartRemovalCopy(place.uninstaller))
+    return FALSE;
+  // Without the copy the removal runs here; this file then stays, and the message says so.
+  CRemoveDlg dialog(place);
+  dialog.Run();
+  return FALSE;
+}
+
+}  // namespace
