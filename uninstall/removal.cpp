@@ -40,15 +40,16 @@ class CRemoval {
   }
 
   // A file or link: made writable, then deleted. One already gone counts as removed.
-  void RemoveFile(const CString& path) {
+  bool RemoveFile(const CString& path) {
     platform::SetNormalAttributes(path);
     if (g_removeFile(path) || !platform::FileExists(path)) {
       ++m_report->removed;
-      return;
+      return true;
     }
     platform::ErrorCode error = platform::LastError();
     Left(path, ReasonFor(error), error);
     m_report->oursLeft = true;
+    return false;
   }
 
   // Only when empty; what keeps it alive is not ours (ours was removed before), so it stays.
@@ -151,7 +152,11 @@ RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* ru
 void FinishRemoval(const CString& installFolder, const std::vector<CString>& keep,
                    RemovalReport* report) {
   CRemoval removal(report);
-  for (const CString& path : keep)
-    removal.RemoveFile(path);
+  for (const CString& path : keep) {
+    if (!removal.RemoveFile(path)) {
+      report->keptForSecondRun = true;
+      return;
+    }
+  }
   removal.RemoveFolder(installFolder);
 }

@@ -34,9 +34,11 @@ struct RemovalReport {
   size_t removed = 0;  // entries and folders gone, now or before this run
   size_t leftCount = 0;
   std::vector<LeftItem> firstLeft;  // the first few of what was left, in the order met
-  // Something of ours is still there: the log and the uninstaller stay for a second run. A
-  // folder kept alive by what is not ours, or an entry refused as outside, does not count.
+  // Something of ours is still there. A folder kept alive by what is not ours, or an entry
+  // refused as outside, does not count.
   bool oursLeft = false;
+  // The log and the uninstaller are still there for a second run.
+  bool keptForSecondRun = false;
 };
 
 // How many of the left items a report keeps by name.
@@ -48,7 +50,8 @@ RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* ru
                             const std::vector<CString>& keep, IRemovalView* view);
 
 // After a complete removal: the files in keep, in their order, then the install folder if it is
-// empty. What stays is added to the report.
+// empty. The first file that cannot go keeps those after it: the uninstaller is not left
+// without its log. What stays is added to the report.
 void FinishRemoval(const CString& installFolder, const std::vector<CString>& keep,
                    RemovalReport* report);
 

@@ -124,7 +124,9 @@ bool RunRemoval(const UninstallPlace& place, IUninstallView* view) {
   // The uninstaller, then the log: the log goes after every other entry.
   std::vector<CString> keep = {Canonical(place.uninstaller), Canonical(LogPath(place))};
   RemovalReport report = RemoveEntries(entries, &rules, keep, view);
-  if (!report.oursLeft)
+  if (report.oursLeft)
+    report.keptForSecondRun = true;
+  else
     FinishRemoval(installFolder, keep, &report);
   bool complete = !report.oursLeft;
   view->ShowMessage(DescribeRemoval(report), kCaption,
@@ -145,7 +147,7 @@ CString DescribeRemoval(const RemovalReport& report) {
                 static_cast<unsigned long>(report.leftCount - report.firstLeft.size()));
     text += more;
   }
-  if (report.oursLeft)
+  if (report.keptForSecondRun)
     text += "\r\nThe uninstaller and its log stay: run it again once nothing uses these files.";
   return text;
 }

@@ -179,4 +179,19 @@ TEST_F(RemovalTest, WhatCannotGoIsReportedAndASecondRunFinishes) {
   EXPECT_FALSE(platform::FolderExists(Path("App")));
 }
 
+bool RefuseUninstaller(const char* path) {
+  return std::string(path).find("uninstall.exe") == std::string::npos && platform::RemoveFile(path);
+}
+
+// A running uninstaller that cannot delete itself must not delete its log either.
+TEST_F(RemovalTest, AnUninstallerThatStaysKeepsItsLog) {
+  RemovalReport report = Run();
+  ASSERT_FALSE(report.oursLeft);
+  SetRemoveFileForTesting(RefuseUninstaller);
+  FinishRemoval(Path("App"), m_keep, &report);
+  EXPECT_TRUE(report.oursLeft);
+  EXPECT_TRUE(report.keptForSecondRun);
+  EXPECT_TRUE(platform::FileExists(Path("App\\uninstall.ini")));
+}
+
 }  // namespace
