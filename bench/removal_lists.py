@@ -7,6 +7,8 @@
   nsis PAYLOAD OUT                   an NSIS uninstall section's body doing the same work: one
                                      Delete per file, last installed first, then one RMDir per
                                      folder, deepest first, then the uninstaller and the folder
+  plain PAYLOAD OUT                  the one-line body of the installer benchmark's NSIS script,
+                                     which never runs its uninstaller
 
 Both name the files in the order the pack tool stores them (sorted member names), so the two
 uninstallers delete the same files in the same order.
@@ -61,6 +63,11 @@ def write_nsis(payload, out):
         f.write("\n".join(lines) + "\n")
 
 
+def write_plain(out):
+    with open(out, "w", newline="\n") as f:
+        f.write('  RMDir /r "$INSTDIR"\n')
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     sub = parser.add_subparsers(dest="kind", required=True)
@@ -69,14 +76,17 @@ def main():
     log.add_argument("template")
     log.add_argument("tree")
     log.add_argument("out")
-    nsis = sub.add_parser("nsis")
-    nsis.add_argument("payload")
-    nsis.add_argument("out")
+    for kind in ("nsis", "plain"):
+        section = sub.add_parser(kind)
+        section.add_argument("payload")
+        section.add_argument("out")
     args = parser.parse_args()
     if args.kind == "log":
         write_log(args.payload, args.template, args.tree, args.out)
-    else:
+    elif args.kind == "nsis":
         write_nsis(args.payload, args.out)
+    else:
+        write_plain(args.out)
     return 0
 
 
