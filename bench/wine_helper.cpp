@@ -3,15 +3,18 @@
 //   wine_helper.exe                    returns at once: the fixed cost of starting a program
 //   wine_helper.exe window             shows and destroys a window first, as a dialog program
 //                                      must: the fixed cost of bringing up the window system
-//   wine_helper.exe answer READY_FILE  creates READY_FILE, then waits for the installer's
-//                                      closing message box ("setup"), presses its OK button
-//                                      and exits: 0 for "Install completed!", 1 for any other
+//   wine_helper.exe answer READY_FILE [CAPTION TEXT]
+//                                      creates READY_FILE, then waits for the program's
+//                                      closing message box (captioned CAPTION, "setup" by
+//                                      default), presses its OK button and exits: 0 for TEXT
+//                                      ("Install completed!" by default), 1 for any other
 //                                      message, 2 when none came within 15 minutes
 //
-// The installer ends with a message box that waits for the user; the answer comes from a
-// separate process so the installer's own process is timed whole and unchanged.
+// The installer and the uninstaller end with a message box that waits for the user; the answer
+// comes from a separate process so the program's own process is timed whole and unchanged.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -35,17 +38,17 @@ int ShowWindowOnce(HINSTANCE instance) {
   return 0;
 }
 
-// A message box titled "setup", not the progress dialog (a dialog too, under another title).
-HWND FindSetupMessageBox() {
+// A message box of that caption, not the progress dialog (a dialog too, under another title).
+HWND FindMessageBox(const char* caption) {
   HWND box = nullptr;
-  while ((box = FindWindowExA(nullptr, box, "#32770", "setup")) != nullptr) {
+  while ((box = FindWindowExA(nullptr, box, "#32770", caption)) != nullptr) {
     if (GetDlgItem(box, IDOK))
       return box;
   }
   return nullptr;
 }
 
-int Answer(const char* readyFile) {
+int Answer(const char* readyFile, const char* caption, const char* expected) {
   HANDLE ready = CreateFileA(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (ready == INVALID_HANDLE_VALUE)
@@ -54,7 +57,7 @@ int Answer(const char* readyFile) {
   // Polling a few times a second costs the installer nothing measurable; Wine delivers no
   // window events across processes to wait on instead.
   for (DWORD waited = 0; waited < kGiveUpMs; waited += kPollMs) {
-    HWND box = FindSetupMessageBox();
+    HWND box = FindMessageBox(caption);
     if (!box) {
       Sleep(kPollMs);
       continue;
@@ -63,19 +66,21 @@ int Answer(const char* readyFile) {
     GetDlgItemTextA(box, kMessageTextId, text, sizeof text);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
-    return strcmp(text, "Install completed!") == 0 ? 0 : 1;
+    return strcmp(text, expected) == 0 ? 0 : 1;
   }
   return 2;
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-  if (!commandLine || !*commandLine)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (__argc == 1)
     return 0;
-  if (strcmp(commandLine, "window") == 0)
+  if (__argc == 2 && strcmp(__argv[1], "window") == 0)
     return ShowWindowOnce(instance);
-  if (strncmp(commandLine, "answer ", 7) == 0)
-    return Answer(commandLine + 7);
+  if (__argc == 3 && strcmp(__argv[1], "answer") == 0)
+    return Answer(__argv[2], "setup", "Install completed!");
+  if (__argc == 5 && strcmp(__argv[1], "answer") == 0)
+    return Answer(__argv[2], __argv[3], __argv[4]);
   return 2;
 }

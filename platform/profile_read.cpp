@@ -59,7 +59,7 @@ Units ReadUnits(const char* section, const char* key, const char* def, size_t si
   std::string bytes;
   if (!LoadProfile(path, &bytes))
     return fallback.substr(0, size - 1);
-  std::vector<Entry> entries = ParseEntries(Decode(bytes).units);
+  std::vector<Entry> entries = ParseEntries(DecodeUnits(bytes));
   const Entry* entry = Lookup(entries, section, key);
   return CopyEntry(entry && entry->hasValue ? entry->value : fallback, size);
 }
@@ -124,13 +124,16 @@ bool CProfileSectionReader::Load(const char* path, const char* section) {
   std::string bytes;
   if (!path || !section || !platform::ReadWholeFile(path, "rb", &bytes))
     return false;
-  std::vector<Entry> entries = ParseEntries(Decode(bytes).units);
+  std::vector<Entry> entries = ParseEntries(DecodeUnits(bytes));
   Section found;
   if (!FindSection(entries, Trimmed(AnsiToUnits(section)), &found))
     return true;
-  // Only the first line of a name counts, as in a lookup.
-  for (size_t i = found.first; i < found.last; ++i)
-    m_values.emplace(Folded(entries[i].name), Value{entries[i].hasValue, entries[i].value});
+  // Only the first line of a name counts, as in a lookup. The values move: a long section
+  // would otherwise be held twice.
+  for (size_t i = found.first; i < found.last; ++i) {
+    m_values.try_emplace(Folded(entries[i].name),
+                         Value{entries[i].hasValue, std::move(entries[i].value)});
+  }
   return true;
 }
 

@@ -9,7 +9,8 @@ namespace {
 
 void AddUnit(Text* text, char16_t unit, size_t offset) {
   text->units += unit;
-  text->offsets.push_back(offset);
+  if (text->keepOffsets)
+    text->offsets.push_back(offset);
 }
 
 size_t Utf8Length(unsigned char lead) {
@@ -110,10 +111,8 @@ void AppendUtf8(char16_t unit, std::string* bytes) {
   }
 }
 
-}  // namespace
-
-Text Decode(const std::string& bytes) {
-  Text text;
+void DecodeInto(const std::string& bytes, Text* out) {
+  Text& text = *out;
   if (StartsWith(bytes, "\xEF\xBB\xBF")) {
     text.encoding = Encoding::kUtf8;
     DecodeUtf8(bytes, 3, &text);
@@ -126,8 +125,23 @@ Text Decode(const std::string& bytes) {
       AddUnit(&text, AnsiToUnit(static_cast<unsigned char>(bytes[i])), i);
     }
   }
-  text.offsets.push_back(bytes.size());
+  if (text.keepOffsets)
+    text.offsets.push_back(bytes.size());
+}
+
+}  // namespace
+
+Text Decode(const std::string& bytes) {
+  Text text;
+  DecodeInto(bytes, &text);
   return text;
+}
+
+Units DecodeUnits(const std::string& bytes) {
+  Text text;
+  text.keepOffsets = false;
+  DecodeInto(bytes, &text);
+  return std::move(text.units);
 }
 
 bool IsUtf16(Encoding encoding) {

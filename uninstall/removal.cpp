@@ -42,11 +42,13 @@ class CRemoval {
   // A file or link: made writable, then deleted. One already gone counts as removed.
   bool RemoveFile(const CString& path) {
     platform::SetNormalAttributes(path);
-    if (g_removeFile(path) || !platform::FileExists(path)) {
+    bool removed = g_removeFile(path);
+    // Taken before the check below can change it.
+    platform::ErrorCode error = platform::LastError();
+    if (removed || !platform::FileExists(path)) {
       ++m_report->removed;
       return true;
     }
-    platform::ErrorCode error = platform::LastError();
     Left(path, ReasonFor(error), error);
     m_report->oursLeft = true;
     return false;
@@ -54,11 +56,12 @@ class CRemoval {
 
   // Only when empty; what keeps it alive is not ours (ours was removed before), so it stays.
   void RemoveFolder(const CString& path) {
-    if (platform::RemoveFolder(path) || !platform::FolderExists(path)) {
+    bool removed = platform::RemoveFolder(path);
+    platform::ErrorCode error = platform::LastError();
+    if (removed || !platform::FolderExists(path)) {
       ++m_report->removed;
       return;
     }
-    platform::ErrorCode error = platform::LastError();
     LeftReason reason = ReasonFor(error);
     Left(path, reason, error);
     if (reason != LeftReason::kNotEmpty)

@@ -71,6 +71,10 @@ LogState ReadUninstallLog(const UninstallPlace& place, std::vector<CString>* ent
   CString logPath = LogPath(place);
   if (!platform::FileExists(logPath))
     return LogState::kMissing;
+  // Before the entries are held: this read parses the whole log once more.
+  char title[260];
+  ReadProfileString("uninstall", "title", "", title, sizeof title, logPath);
+  *product = title[0] ? CString(title) : FolderName(place.installFolder);
   CLogKeys keys;
   if (!keys.Load(logPath))
     return LogState::kUnreadable;
@@ -78,9 +82,6 @@ LogState ReadUninstallLog(const UninstallPlace& place, std::vector<CString>* ent
   entries->reserve(logged.size());
   for (const CString& entry : logged)
     entries->push_back(Canonical(entry));
-  char title[260];
-  ReadProfileString("uninstall", "title", "", title, sizeof title, logPath);
-  *product = title[0] ? CString(title) : FolderName(place.installFolder);
   return entries->empty() ? LogState::kEmpty : LogState::kReady;
 }
 

@@ -29,6 +29,7 @@ mkdir -p "$scratch"
 targets=(
   "fuzz_pack_reader pack pack.dict 65536"
   "fuzz_profile profile profile.dict 4096"
+  "fuzz_uninstall_log uninstall_log uninstall_log.dict 4096"
 )
 
 status=0
