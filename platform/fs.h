@@ -45,6 +45,9 @@ bool RemoveFile(const char* path);
 bool RenameReplacing(const char* from, const char* to);
 bool FileExists(const char* path);
 bool FolderExists(const char* path);
+// A symbolic link or, on Windows, any reparse point (a junction, a mount point): what lies
+// behind it may be anywhere.
+bool IsLink(const char* path);
 
 // Appends what the stream holds from where it stands to its end; false on a read error.
 bool ReadToEnd(FILE* file, std::string* bytes);

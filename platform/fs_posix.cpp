@@ -171,6 +171,11 @@ bool FolderExists(const char* path) {
   return stat(HostPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsLink(const char* path) {
+  struct stat st;
+  return lstat(HostPath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool FreeBytesAvailable(const char* root, uint64_t* bytes) {
   struct statvfs vfs;
   if (statvfs(HostPath(root).c_str(), &vfs) != 0)

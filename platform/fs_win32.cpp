@@ -123,6 +123,11 @@ bool FolderExists(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsLink(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool FreeBytesAvailable(const char* root, uint64_t* bytes) {
   ULARGE_INTEGER available;
   if (!GetDiskFreeSpaceExA(root, &available, nullptr, nullptr))

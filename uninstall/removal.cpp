@@ -79,6 +79,31 @@ class CRemoval {
   RemovalReport* m_report;
 };
 
+// Whether every folder between base and the entry is a plain folder. A link or junction there,
+// which anyone who can write the install folder could make, would turn a logged path inside
+// into a file anywhere. Each folder is asked once.
+class CFolderCheck {
+ public:
+  explicit CFolderCheck(const CString& base) : m_base(base.str()) {}
+  bool Plain(const CString& path) {
+    const std::string& text = path.str();
+    for (size_t slash = text.find('\\', m_base.size() + 1); slash != std::string::npos;
+         slash = text.find('\\', slash + 1)) {
+      std::string folder = text.substr(0, slash);
+      if (m_plain.count(folder))
+        continue;
+      if (platform::IsLink(folder.c_str()))
+        return false;
+      m_plain.insert(folder);
+    }
+    return true;
+  }
+
+ private:
+  std::string m_base;
+  std::set<std::string> m_plain;
+};
+
 int Depth(const std::string& path) {
   return static_cast<int>(std::count(path.begin(), path.end(), '\\'));
 }
@@ -119,6 +144,7 @@ RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* ru
 
   RemovalReport report;
   CRemoval removal(&report);
+  CFolderCheck installFolders(rules->InstallFolder());
   std::set<std::string> folders;
   view->BeginSteps(entries.size());
   for (size_t i = entries.size(); i-- > 0;) {
@@ -129,6 +155,10 @@ RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* ru
         removal.Left(path, LeftReason::kRefused);
         break;
       case EntryPlace::kInstall:
+        if (!installFolders.Plain(path)) {
+          removal.Left(path, LeftReason::kRefused);
+          break;
+        }
         NoteFolders(path, rules->InstallFolder(), &folders);
         if (!IsKept(path, keep))
           removal.Remove(path);
@@ -137,6 +167,12 @@ RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* ru
         removal.RemoveFolder(path);
         break;
       case EntryPlace::kGroupLink:
+        // The group itself must be the folder it seems, not a link to another.
+        if (platform::IsLink(path.Left(path.ReverseFind('\\'))))
+          removal.Left(path, LeftReason::kRefused);
+        else
+          removal.RemoveFile(path);
+        break;
       case EntryPlace::kDesktopLink:
         removal.RemoveFile(path);
         break;

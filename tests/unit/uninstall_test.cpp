@@ -10,6 +10,10 @@
 #include "uninstall/path_rules.h"
 #include "uninstall/removal.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace {
 
 TEST(EntryRulesTest, OnlyWhereTheInstallationPutsThings) {
@@ -178,6 +182,23 @@ TEST_F(RemovalTest, WhatCannotGoIsReportedAndASecondRunFinishes) {
   EXPECT_EQ(second.leftCount, 1u);
   EXPECT_FALSE(platform::FolderExists(Path("App")));
 }
+
+#ifndef _WIN32
+// A link inside the install folder could lead anywhere: nothing behind it is touched. (Making a
+// link on Windows needs a privilege the tests do not have.)
+TEST_F(RemovalTest, NothingBehindALinkIsTouched) {
+  platform::CreateFolder(Path("elsewhere"));
+  ASSERT_TRUE(WriteWholeFile(Path("elsewhere\\victim.txt").c_str(), "not ours"));
+  ASSERT_EQ(symlink(platform::HostPath(Path("elsewhere")).c_str(),
+                    platform::HostPath(Path("App\\sub\\link")).c_str()),
+            0);
+  m_entries.push_back(Path("App\\sub\\link\\victim.txt"));
+  RemovalReport report = Run();
+  EXPECT_TRUE(platform::FileExists(Path("elsewhere\\victim.txt")));
+  ASSERT_FALSE(report.firstLeft.empty());
+  EXPECT_EQ(report.firstLeft[0].reason, LeftReason::kRefused);
+}
+#endif
 
 bool RefuseUninstaller(const char* path) {
   return std::string(path).find("uninstall.exe") == std::string::npos && platform::RemoveFile(path);
