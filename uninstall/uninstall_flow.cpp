@@ -78,10 +78,10 @@ LogState ReadUninstallLog(const UninstallPlace& place, std::vector<CString>* ent
   CLogKeys keys;
   if (!keys.Load(logPath))
     return LogState::kUnreadable;
-  std::vector<CString> logged = ReadLogEntries(&keys);
-  entries->reserve(logged.size());
-  for (const CString& entry : logged)
-    entries->push_back(Canonical(entry));
+  *entries = ReadLogEntries(&keys);
+  // In place: a second vector would hold every path twice.
+  for (CString& entry : *entries)
+    entry = Canonical(entry);
   return entries->empty() ? LogState::kEmpty : LogState::kReady;
 }
 
