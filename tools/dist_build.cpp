@@ -147,6 +147,9 @@ bool NeedFile(const std::string& path, const char* what, std::string* error) {
 
 bool BuildDistribution(const DistInputs& given, DistSummary* summary, std::string* error) {
   DistInputs inputs = given;
+  // "dist\" names the same folder as "dist", and the partial folder must lie beside it.
+  while (inputs.out.size() > 1 && inputs.out.back() == '\\')
+    inputs.out.pop_back();
   std::string beside = GetModuleDir().str();
   if (inputs.setup.empty()) {
     inputs.setup = beside + "setup.exe";

@@ -65,10 +65,11 @@ const char kHelp[] =
     "    Installs the files into DEST_DIR exactly as the installer's reader does.\n"
     "\n"
     "dist PAYLOAD -o DIST --ini setup.ini\n"
-    "    Makes the distribution folder DIST: data.pak from PAYLOAD as build makes it, the\n"
-    "    uninstaller first; setup.exe; setup.ini with [main] totalfiles set, and needspace set\n"
-    "    to the unpacked megabytes when the file has none (every other byte kept); and the\n"
-    "    picture and log template when given. Then checks DIST as check does.\n"
+    "    Makes the distribution folder DIST: data.pak from PAYLOAD as build makes it,\n"
+    "    the uninstaller first; setup.exe; setup.ini with [main] totalfiles set, and\n"
+    "    needspace set to the unpacked megabytes when the file has none (every other\n"
+    "    byte kept); and the picture and log template when given. Then checks DIST as\n"
+    "    check does.\n"
     "    --face BMP      copied as face.bmp, the picture of the main dialog\n"
     "    --template FILE copied as uninstall.ini, the template of the uninstall log\n"
     "    --uninstaller FILE, --setup FILE\n"
@@ -81,7 +82,8 @@ const char kHelp[] =
     "    leave something broken; exit status 1) and warnings (exit status 0, or 1 with\n"
     "    --strict), each naming the file and key or member and what to change.\n"
     "\n"
-    "Exit status: 0 success; 1 the package has a fault; 2 bad usage or the work was refused.\n";
+    "Exit status: 0 success; 1 the package or folder has a fault; 2 bad usage or the work\n"
+    "was refused.\n";
 
 // Paths as the user gave them, in the host's form.
 std::string Shown(const std::string& path) {
