@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and runs the main job on the embedded demo: the demo
-# application and its files are packed with mkpak, the uninstaller first, into a distribution
-# folder beside setup.exe, setup.ini, the uninstall.ini template and face.bmp, and setup.exe
+# Installs what is needed, builds, and runs the main job on the embedded demo: mkpak dist makes
+# the distribution folder from the demo application and its files (data.pak with the
+# uninstaller first, setup.exe, setup.ini, the uninstall.ini template and face.bmp), and setup.exe
 # installs them under Wine: in a window you can use when a display is available, otherwise
 # under Xvfb, driven through one whole installation and then its removal by the installed
 # uninstall.exe, with a screenshot of each dialog kept in build/demo/screenshots.
@@ -29,21 +29,20 @@ fi
 out=build/demo
 mkpak=build/native/tools/mkpak
 rm -rf "$out"
-mkdir -p "$out/payload" "$out/dist" "$out/screenshots"
+mkdir -p "$out/payload" "$out/screenshots"
 
 # The payload: the demo application and its documents.
 cp -r demo/payload/. "$out/payload/"
 cp build/win32/demo/hello.exe "$out/payload/"
-# The distribution folder as a publisher ships it: the 32-bit setup.exe and its files.
-cp build/win32/app/setup.exe build/win32/demo/face.bmp demo/setup.ini demo/uninstall.ini \
-  "$out/dist/"
 cp build/win32/tools/mkpak.exe "$out/"
 
+# The distribution folder as a publisher ships it: the 32-bit setup.exe, data.pak with the
+# uninstaller first, setup.ini with the package's figures, the log template and the picture.
 echo
-echo "== packing $out/payload into $out/dist/data.pak"
-"$mkpak" build "$out/payload" -o "$out/dist/data.pak" --ini "$out/dist/setup.ini" \
-  --uninstaller build/win32/uninstall/uninstall.exe
-"$mkpak" verify "$out/dist/data.pak"
+echo "== making $out/dist from $out/payload"
+"$mkpak" dist "$out/payload" -o "$out/dist" --ini demo/setup.ini \
+  --face build/win32/demo/face.bmp --template demo/uninstall.ini \
+  --setup build/win32/app/setup.exe --uninstaller build/win32/uninstall/uninstall.exe
 echo
 echo "== distribution folder"
 ls -l "$out/dist"

@@ -14,11 +14,9 @@ CString ReadString(const CString& ini, const char* key, const char* def) {
   return buffer;
 }
 
-// The group and each description become folder and file names below the user's Programs and
-// Desktop folders: one that could climb out of them ("..\\..\\Windows") or is no valid name
-// makes nothing, and counts as a failed shortcut.
+// A group or description the rule refuses makes nothing, and counts as a failed shortcut.
 bool StaysInside(const CString& name) {
-  return CheckMemberName(name, name.GetLength()) == NameCheck::kOk;
+  return CheckShortcutName(name, name.GetLength()) == NameCheck::kOk;
 }
 
 CString ItemKey(int item, const char* field) {

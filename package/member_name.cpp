@@ -72,6 +72,10 @@ NameCheck CheckMemberName(const char* name, size_t length) {
   return NameCheck::kOk;
 }
 
+NameCheck CheckShortcutName(const char* name, size_t length) {
+  return CheckMemberName(name, length);
+}
+
 const char* DescribeNameCheck(NameCheck check) {
   switch (check) {
     case NameCheck::kOk:

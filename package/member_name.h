@@ -21,5 +21,11 @@ enum class NameCheck {
 // Checks length bytes of name (no NUL among them is expected).
 NameCheck CheckMemberName(const char* name, size_t length);
 
+// The program group and each shortcut's description become a folder and a file name below the
+// user's Programs and Desktop folders: one that could climb out of them ("..\\..\\Windows") or
+// is no valid name is refused by the installer (nothing made, a failed shortcut) and by mkpak
+// check.
+NameCheck CheckShortcutName(const char* name, size_t length);
+
 // A short English phrase for messages: "holds a '..' component".
 const char* DescribeNameCheck(NameCheck check);

@@ -123,14 +123,23 @@ bool ExtractPack(const std::string& pakPath, const std::string& destFolder, bool
   return Fault(fault, pass.Offset(), reader.StopName(), what);
 }
 
-bool VerifyPack(const std::string& pakPath, size_t* members, PackFault* fault) {
+bool VerifyPack(const std::string& pakPath, size_t* members, PackFault* fault,
+                uint64_t* unpackedBytes) {
   std::string scratch;
   if (!platform::MakeTempFolder("mkpak", &scratch)) {
     *members = 0;
     return Fault(fault, 0, "",
                  "cannot create a temporary folder: " + platform::ErrorText(platform::LastError()));
   }
-  bool ok = ExtractPack(pakPath, scratch, false, nullptr, members, fault);
+  uint64_t total = 0;
+  auto measure = [&total](const std::string& path) {
+    platform::CFile file;
+    if (file.Open(path.c_str(), "rb") && platform::SeekFile(file.Get(), 0, SEEK_END))
+      total += static_cast<uint64_t>(platform::TellFile(file.Get()));
+  };
+  bool ok = ExtractPack(pakPath, scratch, false, measure, members, fault);
+  if (unpackedBytes)
+    *unpackedBytes = total;
   platform::RemoveTree(scratch.c_str());
   return ok;
 }

@@ -30,5 +30,7 @@ bool ExtractPack(const std::string& pakPath, const std::string& destFolder, bool
                  const std::function<void(const std::string&)>& extracted, size_t* members,
                  PackFault* fault);
 
-// ExtractPack into a temporary folder that is removed afterwards.
-bool VerifyPack(const std::string& pakPath, size_t* members, PackFault* fault);
+// ExtractPack into a temporary folder that is removed afterwards. When unpackedBytes is given,
+// it receives the size of all the files as they were unpacked.
+bool VerifyPack(const std::string& pakPath, size_t* members, PackFault* fault,
+                uint64_t* unpackedBytes = nullptr);

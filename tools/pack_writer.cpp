@@ -115,23 +115,10 @@ bool CollectPackEntries(const std::string& sourceDir, std::vector<PackEntry>* en
   return true;
 }
 
-constexpr char kUninstallerName[] = "uninstall.exe";
-
-bool SameNameIgnoringCase(const std::string& a, const char* b) {
-  size_t length = strlen(b);
-  if (a.size() != length)
-    return false;
-  for (size_t i = 0; i < length; ++i) {
-    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 bool PlaceUninstallerFirst(const std::string& path, std::vector<PackEntry>* entries,
                            std::string* error) {
   for (const PackEntry& entry : *entries) {
-    if (SameNameIgnoringCase(entry.name, kUninstallerName))
+    if (IsUninstallerMember(entry.name))
       return FailWith(error, "the source folder already holds " + Quote(entry.name) +
                                  "; leave it out or leave out --uninstaller");
   }
@@ -143,11 +130,23 @@ bool PlaceUninstallerFirst(const std::string& path, std::vector<PackEntry>* entr
   if (size < 0)
     return FailWith(error, "cannot read the uninstaller " + QuotePath(path) + ": " +
                                platform::ErrorText(platform::LastError()));
-  entries->insert(entries->begin(), PackEntry{kUninstallerName, path, static_cast<uint64_t>(size)});
+  entries->insert(entries->begin(),
+                  PackEntry{kUninstallerMember, path, static_cast<uint64_t>(size)});
   return true;
 }
 
 }  // namespace
+
+bool IsUninstallerMember(const std::string& name) {
+  size_t length = strlen(kUninstallerMember);
+  if (name.size() != length)
+    return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (tolower(static_cast<unsigned char>(name[i])) != kUninstallerMember[i])
+      return false;
+  }
+  return true;
+}
 
 bool CheckPackEntries(const std::vector<PackEntry>& entries, std::string* error) {
   for (const PackEntry& entry : entries) {
@@ -281,8 +280,10 @@ bool BuildPack(const std::string& sourceDir, const std::string& outPath,
   *summary = BuildSummary();
   summary->members = entries.size();
   summary->bytes = static_cast<uint64_t>(bytes);
-  for (const PackEntry& entry : entries)
+  for (const PackEntry& entry : entries) {
     summary->longestName = std::max(summary->longestName, entry.name.size());
+    summary->unpackedBytes += entry.size;
+  }
   summary->skipped = std::move(skipped);
   return true;
 }

@@ -24,6 +24,11 @@ bool CheckPackEntries(const std::vector<PackEntry>& entries, std::string* error)
 bool AppendPackMember(FILE* pak, const std::string& name, FILE* source, int level,
                       std::string* error);
 
+// The uninstaller's member: at the top, as it reads the log beside itself, and first of all.
+// Names are matched without regard to case, as Windows matches file names.
+constexpr char kUninstallerMember[] = "uninstall.exe";
+bool IsUninstallerMember(const std::string& name);
+
 struct BuildOptions {
   int level = 6;
   // When set: this file becomes the member uninstall.exe, first in the package, so that even an
@@ -36,6 +41,7 @@ struct BuildOptions {
 struct BuildSummary {
   size_t members = 0;
   uint64_t bytes = 0;                // size of the package
+  uint64_t unpackedBytes = 0;        // of all its files together, as installed
   size_t longestName = 0;            // bytes of the longest member name
   std::vector<std::string> skipped;  // entries that are neither folders nor regular files
 };

@@ -1,6 +1,7 @@
-// uninstall.exe on a real installation: setup.exe installs a package whose first member is the
-// uninstaller, with a group, two links and a desktop link; the uninstaller is then driven
-// through its question and its final message, and the disk is checked for anything of ours.
+// uninstall.exe on a real installation: setup.exe installs a folder made as mkpak dist makes it,
+// whose package holds the uninstaller first, with a group, two links and a desktop link; the
+// uninstaller is then driven through its question and its final message, and the disk is checked
+// for anything of ours.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@
 #include "tests/unit/test_support.h"
 #include "tests/wine/keep_desktop.h"
 #include "tests/wine/ui_driver.h"
+#include "tools/dist_build.h"
+#include "tools/dist_check.h"
 
 namespace {
 
@@ -26,23 +29,35 @@ bool Exists(const std::string& path) {
 
 class UninstallTest : public ::testing::Test {
  protected:
+  // The distribution folder as a publisher makes it, with mkpak dist's own code: setup.exe and
+  // uninstall.exe lie beside this program as beside mkpak in a release.
   void SetUp() override {
-    ASSERT_TRUE(platform::CreateFolder(m_dist.c_str()));
-    for (const char* file : {"setup.exe", "face.bmp"})
-      ASSERT_TRUE(
-          platform::CopyFileReplacing(GetModuleDir() + file, (m_dist + "\\" + file).c_str()));
-    std::string package =
-        MemberBytes("uninstall.exe", ReadWholeFile(GetModuleDir().str() + "uninstall.exe"));
+    for (const char* folder : {"payload", "payload\\doc"})
+      ASSERT_TRUE(platform::CreateFolder(m_scratch.Join(folder).c_str()));
     for (const char* file : {"app.exe", "doc\\readme.txt"})
-      package += MemberBytes(file, file);
-    ASSERT_TRUE(WriteWholeFile(m_dist + "\\data.pak", package));
-    ASSERT_TRUE(WriteWholeFile(m_dist + "\\uninstall.ini", "[uninstall]\r\ntitle=E2E App\r\n"));
-    ASSERT_TRUE(WriteWholeFile(
-        m_dist + "\\setup.ini",
-        "[main]\r\ntitle=E2E Setup\r\ntotalfiles=3\r\n[shortcut]\r\ngroup=" + m_groupName +
-            "\r\nitemnum=2\r\nitem0FileName=app.exe\r\nitem0Desc=E2E App\r\n"
-            "item1FileName=uninstall.exe\r\nitem1Desc=Uninstall E2E\r\n"
-            "item1Desktop=1\r\n"));
+      ASSERT_TRUE(WriteWholeFile(m_scratch.Join(std::string("payload\\") + file), file));
+    ASSERT_TRUE(
+        WriteWholeFile(m_scratch.Join("uninstall.ini"), "[uninstall]\r\ntitle=E2E App\r\n"));
+    ASSERT_TRUE(WriteWholeFile(m_scratch.Join("setup.ini"),
+                               "[main]\r\ntitle=E2E Setup\r\n[shortcut]\r\ngroup=" + m_groupName +
+                                   "\r\nitemnum=2\r\nitem0FileName=app.exe\r\nitem0Desc=E2E App\r\n"
+                                   "item1FileName=uninstall.exe\r\nitem1Desc=Uninstall E2E\r\n"
+                                   "item1Desktop=1\r\n"));
+    DistInputs inputs;
+    inputs.payload = m_scratch.Join("payload");
+    inputs.out = m_dist;
+    inputs.ini = m_scratch.Join("setup.ini");
+    inputs.face = GetModuleDir().str() + "face.bmp";
+    inputs.uninstallTemplate = m_scratch.Join("uninstall.ini");
+    DistSummary summary;
+    std::string error;
+    ASSERT_TRUE(BuildDistribution(inputs, &summary, &error)) << error;
+    ASSERT_EQ(summary.pack.members, 3u);
+    DistReport report;
+    ASSERT_TRUE(CheckDistribution(m_dist, &report, &error));
+    // The one finding of a 64-bit run: its setup.exe is not the i686 one.
+    EXPECT_EQ(report.errors, sizeof(void*) == 4 ? 0u : 1u);
+    EXPECT_EQ(report.warnings, 0u);
   }
 
   void TearDown() override {

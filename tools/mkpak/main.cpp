@@ -1,4 +1,5 @@
-// mkpak: builds, lists, verifies and extracts the installer's data.pak.
+// mkpak: builds, lists, verifies and extracts the installer's data.pak, and makes and checks
+// whole distribution folders.
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/profile.h"
+#include "tools/dist_build.h"
+#include "tools/dist_check.h"
 #include "tools/pack_reader_tools.h"
 #include "tools/pack_writer.h"
 
@@ -27,6 +30,9 @@ const char kUsage[] =
     "  mkpak list data.pak\n"
     "  mkpak verify data.pak\n"
     "  mkpak extract data.pak DEST_DIR\n"
+    "  mkpak dist PAYLOAD -o DIST --ini setup.ini [--face BMP] [--template uninstall.ini]\n"
+    "             [--uninstaller uninstall.exe] [--setup setup.exe]\n"
+    "  mkpak check [--strict] DIST\n"
     "  mkpak --help\n";
 
 const char kHelp[] =
@@ -58,7 +64,26 @@ const char kHelp[] =
     "extract data.pak DEST_DIR\n"
     "    Installs the files into DEST_DIR exactly as the installer's reader does.\n"
     "\n"
-    "Exit status: 0 success; 1 the package has a fault; 2 bad usage or the work was refused.\n";
+    "dist PAYLOAD -o DIST --ini setup.ini\n"
+    "    Makes the distribution folder DIST: data.pak from PAYLOAD as build makes it,\n"
+    "    the uninstaller first; setup.exe; setup.ini with [main] totalfiles set, and\n"
+    "    needspace set to the unpacked megabytes when the file has none (every other\n"
+    "    byte kept); and the picture and log template when given. Then checks DIST as\n"
+    "    check does.\n"
+    "    --face BMP      copied as face.bmp, the picture of the main dialog\n"
+    "    --template FILE copied as uninstall.ini, the template of the uninstall log\n"
+    "    --uninstaller FILE, --setup FILE\n"
+    "                    default: uninstall.exe and setup.exe beside mkpak\n"
+    "    The folder is made beside DIST and renamed into place when complete. An existing\n"
+    "    DIST is replaced only when it holds nothing but a distribution's files.\n"
+    "\n"
+    "check [--strict] DIST\n"
+    "    Reads DIST as setup.exe will and reports errors (the installation would fail or\n"
+    "    leave something broken; exit status 1) and warnings (exit status 0, or 1 with\n"
+    "    --strict), each naming the file and key or member and what to change.\n"
+    "\n"
+    "Exit status: 0 success; 1 the package or folder has a fault; 2 bad usage or the work\n"
+    "was refused.\n";
 
 // Paths as the user gave them, in the host's form.
 std::string Shown(const std::string& path) {
@@ -214,6 +239,64 @@ int Extract(const std::string& pak, const std::string& dest) {
   return kExitOk;
 }
 
+int Report(const DistReport& report, bool strict) {
+  for (const DistFinding& finding : report.findings)
+    printf("%s: %s\n", finding.error ? "error" : "warning", finding.text.c_str());
+  printf("mkpak check: %zu error%s, %zu warning%s\n", report.errors, report.errors == 1 ? "" : "s",
+         report.warnings, report.warnings == 1 ? "" : "s");
+  return report.errors > 0 || (strict && report.warnings > 0) ? kExitFault : kExitOk;
+}
+
+int CheckFolder(const std::string& folder, bool strict) {
+  DistReport report;
+  std::string error;
+  if (!CheckDistribution(folder, &report, &error))
+    return Refuse(error);
+  return Report(report, strict);
+}
+
+int Check(int argc, char** argv) {
+  bool strict = argc == 2 && strcmp(argv[0], "--strict") == 0;
+  if (argc != (strict ? 2 : 1))
+    return Usage();
+  return CheckFolder(platform::InstallerPath(argv[argc - 1]), strict);
+}
+
+int Dist(int argc, char** argv) {
+  DistInputs inputs;
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::string* value = arg == "-o"              ? &inputs.out
+                         : arg == "--ini"         ? &inputs.ini
+                         : arg == "--face"        ? &inputs.face
+                         : arg == "--template"    ? &inputs.uninstallTemplate
+                         : arg == "--uninstaller" ? &inputs.uninstaller
+                         : arg == "--setup"       ? &inputs.setup
+                                                  : nullptr;
+    if (value && i + 1 < argc)
+      *value = platform::InstallerPath(argv[++i]);
+    else if (!value && inputs.payload.empty() && arg[0] != '-')
+      inputs.payload = platform::InstallerPath(argv[i]);
+    else
+      return Usage();
+  }
+  if (inputs.payload.empty() || inputs.out.empty() || inputs.ini.empty())
+    return Usage();
+
+  DistSummary summary;
+  std::string error;
+  if (!BuildDistribution(inputs, &summary, &error))
+    return Refuse(error);
+  for (const std::string& name : summary.pack.skipped)
+    fprintf(stderr, "mkpak: warning: skipped '%s': not a regular file\n", name.c_str());
+  printf("%s: data.pak of %zu members, %" PRIu64 " bytes; setup.ini: totalfiles=%zu",
+         Shown(inputs.out).c_str(), summary.pack.members, summary.pack.bytes, summary.pack.members);
+  if (summary.needspace >= 0)
+    printf(", needspace=%lld", summary.needspace);
+  printf("\n");
+  return CheckFolder(inputs.out, false);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,6 +309,10 @@ int main(int argc, char** argv) {
   }
   if (command == "build")
     return Build(argc - 2, argv + 2);
+  if (command == "dist")
+    return Dist(argc - 2, argv + 2);
+  if (command == "check")
+    return Check(argc - 2, argv + 2);
   if (command == "list" && argc == 3)
     return List(platform::InstallerPath(argv[2]));
   if (command == "verify" && argc == 3)

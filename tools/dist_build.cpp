@@ -1,0 +1,188 @@
+#include "tools/dist_build.h"
+
+#include <cctype>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/fs.h"
+#include "platform/profile.h"
+#include "platform/profile_edit.h"
+#include "platform/setup_config.h"
+#include "tools/dist_check.h"
+
+namespace {
+
+constexpr uint64_t kMegabyte = 1u << 20;
+
+bool FailWith(std::string* error, const std::string& message) {
+  *error = message;
+  return false;
+}
+
+std::string Quoted(const std::string& path) {
+  return "'" + platform::HostPath(path.c_str()) + "'";
+}
+
+std::string Reason() {
+  return platform::ErrorText(platform::LastError());
+}
+
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+// A distribution's files, and the partial files of one whose making was cut off.
+bool IsDistFile(const std::string& name) {
+  for (const char* file : kDistFiles) {
+    for (const char* suffix : {"", ".part", ".tmp"}) {
+      if (SameIgnoringCase(name, std::string(file) + suffix))
+        return true;
+    }
+  }
+  return false;
+}
+
+// What may be replaced: nothing there, or a folder of a distribution's files only.
+bool MayReplace(const std::string& path, std::string* error) {
+  if (platform::FileExists(path.c_str()) || platform::IsLink(path.c_str()))
+    return FailWith(error, Quoted(path) + " is in the way; remove it or choose another folder");
+  if (!platform::FolderExists(path.c_str()))
+    return true;
+  std::vector<platform::FolderEntry> entries;
+  if (!platform::ListFolder(path.c_str(), &entries))
+    return FailWith(error, "cannot read " + Quoted(path) + ": " + Reason());
+  for (const platform::FolderEntry& entry : entries) {
+    if (!entry.regular || !IsDistFile(entry.name))
+      return FailWith(error, Quoted(path) + " holds '" + entry.name +
+                                 "', which no distribution holds; choose a new or empty folder");
+  }
+  return true;
+}
+
+// The folder being made, removed unless it was moved into place.
+class CPartialFolder {
+ public:
+  explicit CPartialFolder(const std::string& path) : m_path(path) {}
+  ~CPartialFolder() {
+    if (m_bCreated)
+      platform::RemoveTree(m_path.c_str());
+  }
+  bool Create() { return m_bCreated = platform::CreateFolder(m_path.c_str()); }
+  void Placed() { m_bCreated = false; }
+  std::string Join(const char* name) const { return m_path + "\\" + name; }
+  const std::string& Path() const { return m_path; }
+
+ private:
+  std::string m_path;
+  bool m_bCreated = false;
+};
+
+bool CopyInto(const std::string& from, const CPartialFolder& folder, const char* name,
+              std::string* error) {
+  if (!platform::CopyFileReplacing(from.c_str(), folder.Join(name).c_str()))
+    return FailWith(error, "cannot copy " + Quoted(from) + ": " + Reason());
+  return true;
+}
+
+// setup.ini as given, with totalfiles set and needspace added when it has none; every other
+// byte stays as it was.
+bool WriteSetupIni(const std::string& ini, const std::string& out, size_t members,
+                   uint64_t unpackedBytes, long long* needspace, std::string* error) {
+  std::string bytes;
+  if (!platform::ReadWholeFile(ini.c_str(), "rb", &bytes))
+    return FailWith(error, "cannot read " + Quoted(ini) + ": " + Reason());
+  CProfileSection layout;
+  ProfileEdit edit;
+  if (!layout.Parse(bytes, "main") ||
+      !layout.Plan("totalfiles", std::to_string(members).c_str(), &edit))
+    return FailWith(error, "cannot edit " + Quoted(ini) + ": it is not a profile file");
+  bytes.replace(edit.begin, edit.end - edit.begin, edit.bytes);
+  layout.Take(edit);
+  CProfileSectionReader main;
+  std::string value;
+  *needspace = -1;
+  if (!main.Load(ini.c_str(), "main") || !main.Read("needspace", &value)) {
+    *needspace = static_cast<long long>((unpackedBytes + kMegabyte - 1) / kMegabyte);
+    layout.Plan("needspace", std::to_string(*needspace).c_str(), &edit);
+    bytes.replace(edit.begin, edit.end - edit.begin, edit.bytes);
+  }
+  if (!platform::WriteFileReplacing(out.c_str(), bytes))
+    return FailWith(error, "cannot write " + Quoted(out) + ": " + Reason());
+  return true;
+}
+
+// Moves the finished folder to out; an earlier distribution there goes only once the new one
+// has taken its place.
+bool PlaceFolder(CPartialFolder* made, const std::string& out, std::string* error) {
+  std::string old = out + ".old";
+  bool replacing = platform::FolderExists(out.c_str());
+  if (replacing && !platform::RenameReplacing(out.c_str(), old.c_str()))
+    return FailWith(error, "cannot move " + Quoted(out) + " aside: " + Reason());
+  if (!platform::RenameReplacing(made->Path().c_str(), out.c_str())) {
+    std::string reason = Reason();
+    if (replacing)
+      platform::RenameReplacing(old.c_str(), out.c_str());
+    return FailWith(error,
+                    "cannot rename " + Quoted(made->Path()) + " to " + Quoted(out) + ": " + reason);
+  }
+  made->Placed();
+  if (replacing)
+    platform::RemoveTree(old.c_str());
+  return true;
+}
+
+bool NeedFile(const std::string& path, const char* what, std::string* error) {
+  if (!path.empty() && !platform::FileExists(path.c_str()))
+    return FailWith(error, "cannot read the " + std::string(what) + " " + Quoted(path));
+  return true;
+}
+
+}  // namespace
+
+bool BuildDistribution(const DistInputs& given, DistSummary* summary, std::string* error) {
+  DistInputs inputs = given;
+  // "dist\" names the same folder as "dist", and the partial folder must lie beside it.
+  while (inputs.out.size() > 1 && inputs.out.back() == '\\')
+    inputs.out.pop_back();
+  std::string beside = GetModuleDir().str();
+  if (inputs.setup.empty()) {
+    inputs.setup = beside + "setup.exe";
+    if (!platform::FileExists(inputs.setup.c_str()))
+      return FailWith(
+          error, "no setup.exe beside mkpak (" + Quoted(inputs.setup) + "); give one with --setup");
+  }
+  if (inputs.uninstaller.empty() && platform::FileExists((beside + "uninstall.exe").c_str()))
+    inputs.uninstaller = beside + "uninstall.exe";
+  if (!NeedFile(inputs.ini, "setup.ini", error) || !NeedFile(inputs.setup, "setup.exe", error) ||
+      !NeedFile(inputs.face, "picture", error) ||
+      !NeedFile(inputs.uninstallTemplate, "log template", error))
+    return false;
+  CPartialFolder made(inputs.out + ".part");
+  if (!MayReplace(inputs.out, error) || !MayReplace(inputs.out + ".old", error) ||
+      !MayReplace(made.Path(), error))
+    return false;
+  platform::RemoveTree((inputs.out + ".old").c_str());
+  platform::RemoveTree(made.Path().c_str());
+  if (!made.Create())
+    return FailWith(error, "cannot create " + Quoted(made.Path()) + ": " + Reason());
+
+  *summary = DistSummary();
+  summary->uninstaller = inputs.uninstaller;
+  BuildOptions options;
+  options.uninstaller = inputs.uninstaller;
+  if (!BuildPack(inputs.payload, made.Join("data.pak"), options, &summary->pack, error) ||
+      !CopyInto(inputs.setup, made, "setup.exe", error) ||
+      (!inputs.face.empty() && !CopyInto(inputs.face, made, "face.bmp", error)) ||
+      (!inputs.uninstallTemplate.empty() &&
+       !CopyInto(inputs.uninstallTemplate, made, "uninstall.ini", error)) ||
+      !WriteSetupIni(inputs.ini, made.Join("setup.ini"), summary->pack.members,
+                     summary->pack.unpackedBytes, &summary->needspace, error))
+    return false;
+  return PlaceFolder(&made, inputs.out, error);
+}

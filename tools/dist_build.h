@@ -1,0 +1,30 @@
+#pragma once
+// mkpak dist: a distribution folder made whole from a payload: data.pak (the uninstaller
+// first), setup.exe, setup.ini with the package's figures, and the log template and picture
+// when given. The same inputs give the same bytes in every file.
+
+#include <string>
+
+#include "tools/pack_writer.h"
+
+struct DistInputs {
+  std::string payload;
+  std::string out;   // the distribution folder
+  std::string ini;   // setup.ini to start from: copied with totalfiles (and needspace) set
+  std::string face;  // face.bmp; none when empty
+  std::string uninstallTemplate;  // uninstall.ini; none when empty
+  std::string uninstaller;        // empty: uninstall.exe beside mkpak, when there is one
+  std::string setup;              // empty: setup.exe beside mkpak
+};
+
+struct DistSummary {
+  BuildSummary pack;
+  std::string uninstaller;   // the one packed; empty when none
+  long long needspace = -1;  // the value written, or -1 when setup.ini's own was kept
+};
+
+// Builds the folder beside out and renames it into place only when complete, so a failure
+// leaves nothing behind. An existing out is replaced only when it is a folder that holds
+// nothing but a distribution's files (as an earlier run made it); anything else there is
+// refused, never removed.
+bool BuildDistribution(const DistInputs& inputs, DistSummary* summary, std::string* error);

@@ -1,0 +1,18 @@
+#pragma once
+// What Windows would make of two files of a distribution folder, judged from their headers
+// alone: setup.exe must start on a 32-bit x86 system, and face.bmp must be a bitmap that
+// LoadImage reads from a file.
+
+#include <string>
+
+// Empty when bytes are an i686 Windows program (a PE32 executable for machine 0x14c);
+// otherwise why not, as a phrase that follows the file's name: "is a DLL, not a program".
+std::string WhyNotI686Program(const std::string& bytes);
+
+struct BitmapProbe {
+  std::string whyNot;  // empty when Windows would load it
+  long width = 0;      // in pixels, when it loads
+  long height = 0;
+};
+
+BitmapProbe ProbeBitmap(const std::string& bytes);
