@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "installer_version.h"
 #include "package/pack_format.h"
 #include "platform/file.h"
 #include "platform/fs.h"
@@ -27,7 +28,8 @@ const char kUsage[] =
     "  mkpak list data.pak\n"
     "  mkpak verify data.pak\n"
     "  mkpak extract data.pak DEST_DIR\n"
-    "  mkpak --help\n";
+    "  mkpak --help\n"
+    "  mkpak --version\n";
 
 const char kHelp[] =
     "mkpak builds the package data.pak that setup.exe installs, and checks it.\n"
@@ -222,6 +224,10 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
     fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (command == "--version") {
+    printf("mkpak %s\n", INSTALLER_VERSION);
     return kExitOk;
   }
   if (command == "build")
