@@ -22,6 +22,9 @@ add_custom_command(OUTPUT "${_zip}"
   COMMAND "${CMAKE_COMMAND}" -E make_directory "${_sample}" "${_payload}"
   COMMAND "${CMAKE_COMMAND}" -E copy $<TARGET_FILE:setup> $<TARGET_FILE:uninstall>
           $<TARGET_FILE:mkpak> "${_guide}" "${_stage}/${_kit}"
+  # A Linux mkpak not built again since the version changed would go out under the wrong number.
+  COMMAND bash -c [[test "$("$0" --version)" = "mkpak $1" || { echo "$0 is not mkpak $1" >&2; exit 1; }]]
+          "${INSTALLER_LINUX_MKPAK}" "${PROJECT_VERSION}"
   COMMAND "${INSTALLER_HOST_STRIP}" -o "${_stage}/${_kit}/mkpak" "${INSTALLER_LINUX_MKPAK}"
   # The sample: the demo's distribution folder, its data.pak packed from the demo's payload.
   COMMAND "${CMAKE_COMMAND}" -E copy_directory "${PROJECT_SOURCE_DIR}/demo/payload" "${_payload}"
