@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # mkpak as a package author uses it: exit statuses, --ini, and refusals that leave nothing behind.
-# Usage: mkpak_cli_test.sh PATH_TO_MKPAK
+# Usage: mkpak_cli_test.sh PATH_TO_MKPAK VERSION
 set -uo pipefail
 mkpak=$1
+version=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -73,6 +74,7 @@ check "bad level" 2 "$mkpak" build "$work/src" -o "$work/x.pak" -l 11
 check "missing package refused" 2 "$mkpak" verify "$work/none.pak"
 check "usage" 2 "$mkpak" frobnicate
 check "help" 0 "$mkpak" --help
+check "version" 0 grep -qx "mkpak $version" <("$mkpak" --version)
 
 echo "$passes passed, $failures failed"
 [ "$failures" = 0 ]

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "installer_version.h"
 #include "package/pack_format.h"
 #include "platform/file.h"
 #include "platform/fs.h"
@@ -33,7 +34,8 @@ const char kUsage[] =
     "  mkpak dist PAYLOAD -o DIST --ini setup.ini [--face BMP] [--template uninstall.ini]\n"
     "             [--uninstaller uninstall.exe] [--setup setup.exe]\n"
     "  mkpak check [--strict] DIST\n"
-    "  mkpak --help\n";
+    "  mkpak --help\n"
+    "  mkpak --version\n";
 
 const char kHelp[] =
     "mkpak builds the package data.pak that setup.exe installs, and checks it.\n"
@@ -305,6 +307,10 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
     fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  if (command == "--version") {
+    printf("mkpak %s\n", INSTALLER_VERSION);
     return kExitOk;
   }
   if (command == "build")
