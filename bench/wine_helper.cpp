@@ -1,8 +1,8 @@
-// Windows helpers for bench/run's Wine methods, built by it with the 64-bit mingw compiler.
+// Windows helpers for bench/run's Wine methods, built by it for the architecture it measures.
 //
-//   wine_helper.exe                    returns at once: the fixed cost of starting a program
-//   wine_helper.exe window             shows and destroys a window first, as a dialog program
-//                                      must: the fixed cost of bringing up the window system
+//   wine_helper.exe                    returns at once: makes the prefix, shows Wine runs
+//   wine_helper.exe window             shows and destroys a window first: brings up Wine's
+//                                      services and window system before anything is timed
 //   wine_helper.exe answer READY_FILE [CAPTION TEXT]
 //                                      creates READY_FILE, then waits for the program's
 //                                      closing message box (captioned CAPTION, "setup" by
