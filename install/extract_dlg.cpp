@@ -129,9 +129,9 @@ void CExtractDlg::Apply(const ProgressUpdate& update) {
   // Steps that stay within the range land where single steps would, so they are taken as one
   // new position.
   int steps = update.steps;
-  int pos = m_progress.GetPos();
   if (steps == 0)
     return;
+  int pos = m_progress.GetPos();
   if (steps <= (m_progress.GetUpper() - pos) / kBarStep) {
     m_progress.SetPos(pos + steps * kBarStep);
     return;
