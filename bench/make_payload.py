@@ -7,6 +7,7 @@
   tiny1k, tiny5k, tiny20k: 1,000, 5,000 and 20,000 files of 1 KiB, 100 to a folder, made like
          the small ones. The folders are equally full in all three, so the cost per file can
          only change with the number of files and not with the size of a folder.
+  empty: no files, for what each method costs before and after its first file.
 
 A payload is written beside its final place and renamed when complete, with a stamp naming the
 generator's version and seed, so an interrupted run is never mistaken for a finished one.
@@ -78,7 +79,7 @@ def write_large(root, rng):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("workload", choices=["small", "large"] + sorted(TINY_COUNTS))
+    parser.add_argument("workload", choices=["empty", "small", "large"] + sorted(TINY_COUNTS))
     parser.add_argument("dest", help="folder to create; left alone when its stamp matches")
     parser.add_argument("--seed", type=int, default=20261207)
     args = parser.parse_args()
@@ -102,7 +103,7 @@ def main():
         write_small(partial, rng)
     elif args.workload == "large":
         write_large(partial, rng)
-    else:
+    elif args.workload != "empty":
         write_tiny(partial, rng, TINY_COUNTS[args.workload])
     os.rename(partial, args.dest)
     with open(stamp_path, "w") as f:

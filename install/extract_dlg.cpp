@@ -30,6 +30,8 @@ class CShellLinkWriter : public IShortcutWriter {
 constexpr UINT kFlushMessage = WM_APP + 1;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 50;
+// The bar advances by this much per file.
+constexpr int kBarStep = 1;
 
 }  // namespace
 
@@ -67,7 +69,7 @@ BOOL CExtractDlg::OnInitDialog() {
   // The bar holds 16 bits: only the low word of the count sets its maximum.
   m_progress.SetRange(0, static_cast<short>(totalFiles));
   m_progress.SetPos(0);
-  m_progress.SetStep(1);
+  m_progress.SetStep(kBarStep);
   m_bCancel = false;
   SetTimer(kRefreshTimer, kRefreshMs);
   // Started suspended only to keep its object: it runs at once.
@@ -122,16 +124,33 @@ LRESULT CExtractDlg::OnFlush(WPARAM, LPARAM) {
 void CExtractDlg::Apply(const ProgressUpdate& update) {
   if (update.pathChanged)
     SetDlgItemText(IDC_DEST_FILE, update.path);
-  if (update.steps == 1) {
-    m_progress.StepIt();
+  // Every message that moves the bar repaints it, which under Wine is a round trip to its server
+  // and to the X server each: a tick's worth of single steps would cost that for every file.
+  // Steps that stay within the range land where single steps would, so they are taken as one
+  // new position.
+  int steps = update.steps;
+  if (steps == 0)
+    return;
+  int pos = m_progress.GetPos();
+  if (steps <= (m_progress.GetUpper() - pos) / kBarStep) {
+    m_progress.SetPos(pos + steps * kBarStep);
     return;
   }
-  // The bar repaints at once on every step, a millisecond each under Wine: a tick's worth of
-  // steps would keep this thread busy and take the processor from the worker. So the steps are
-  // taken unseen, one by one as the bar counts them, and the bar is painted once.
+  // A step past the maximum is left to the bar, which alone knows how it starts over; the
+  // steps are taken unseen and the bar is painted once.
   m_progress.SetRedraw(FALSE);
-  for (int i = 0; i < update.steps; ++i)
-    m_progress.StepIt();
+  while (steps > 0) {
+    pos = m_progress.GetPos();
+    int fit = (m_progress.GetUpper() - pos) / kBarStep;
+    if (fit <= 0) {
+      m_progress.StepIt();
+      --steps;
+      continue;
+    }
+    int taken = steps < fit ? steps : fit;
+    m_progress.SetPos(pos + taken * kBarStep);
+    steps -= taken;
+  }
   m_progress.SetRedraw(TRUE);
   m_progress.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }

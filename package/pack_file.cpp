@@ -24,15 +24,33 @@ bool BuildPath(const char* folder, const char* name, const char* suffix,
   return true;
 }
 
-// Creates every folder on the way to the file, outermost first. Existing folders, drive
-// roots and prefixes that are no folder at all fail harmlessly; the open that follows tells.
+// Creates folder, and first its parent when that is missing too, and so on outwards: a new
+// folder beside existing ones costs one call, where trying every level would cost one for each.
+// Existing folders, drive roots and prefixes that are no folder at all end the walk harmlessly;
+// the open that follows tells.
+void CreateFolderAndParents(char* folder) {
+  if (platform::CreateFolder(folder) ||
+      platform::ClassifyError(platform::LastError()) != platform::FsError::kNotFound)
+    return;
+  char* cut = strrchr(folder, '\\');
+  if (!cut)
+    return;
+  *cut = '\0';
+  CreateFolderAndParents(folder);
+  *cut = '\\';
+  platform::CreateFolder(folder);
+}
+
+// Creates every missing folder on the way to the file.
 void CreateFoldersOnPath(const char* path) {
-  char prefix[kMaxPathChars + 2] = {};
-  for (size_t i = 0; path[i] != '\0'; ++i) {
-    prefix[i] = path[i];
-    if (path[i] == '\\')
-      platform::CreateFolder(prefix);
-  }
+  const char* last = strrchr(path, '\\');
+  if (!last)
+    return;
+  char folder[kMaxPathChars + 2];
+  size_t length = static_cast<size_t>(last - path);
+  memcpy(folder, path, length);
+  folder[length] = '\0';
+  CreateFolderAndParents(folder);
 }
 
 }  // namespace

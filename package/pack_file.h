@@ -55,8 +55,9 @@ class CPackFile {
   bool NextMember(const char* destFolder, char* nameOut);
   // destFolder + "\" + name of the member NextMember read last.
   const char* MemberPath() const { return m_szMemberPath; }
-  // Unpacks the member NextMember read into destPath, reading its archive in the package. False
-  // with the reason in fault when the file did not arrive intact; reading goes on either way.
+  // Unpacks the member NextMember read into destPath, reading its archive in the package and
+  // replacing a file there whatever its attributes. False with the reason in fault when the file
+  // did not arrive intact; reading goes on either way.
   bool UnzipMember(const char* destPath, UnzipFault* fault);
   // Members up to bytes (at most kMemberInMemoryMax) are read into memory; the fuzzer sets 0 to
   // reach the reading in place with small inputs.

@@ -1,8 +1,8 @@
 #pragma once
 // The one walk over a package: read the next member, make its folders, let the caller see it,
-// clear its file's attributes, unpack it, let the caller see the result. The installer, the pack
-// tool's extract and verify, the unpack benchmark and the fuzzer all walk this way, so a rule
-// the reader gains holds for each of them at once.
+// unpack it (replacing a read-only, hidden or system file of its name), let the caller see the
+// result. The installer, the pack tool's extract and verify, the unpack benchmark and the fuzzer
+// all walk this way, so a rule the reader gains holds for each of them at once.
 
 #include <cstdint>
 

@@ -131,7 +131,10 @@ UnzipFault CopyMember(unzFile archive, FILE* out, ICopyGate* gate) {
   return unzeof(archive) ? UnzipFault::kNone : UnzipFault::kDamaged;
 }
 
-bool UnzipOpened(const UnzArchive& archive, const char* destPath, UnzipFault* fault,
+// How the output is opened: refusing a read-only file, or replacing any file there.
+enum class Output { kRefuseReadOnly, kReplace };
+
+bool UnzipOpened(const UnzArchive& archive, const char* destPath, Output output, UnzipFault* fault,
                  ICopyGate* gate) {
   if (fault)
     *fault = UnzipFault::kNone;
@@ -148,7 +151,7 @@ bool UnzipOpened(const UnzArchive& archive, const char* destPath, UnzipFault* fa
     return Fail(fault, UnzipFault::kBadMember);
 
   platform::CFile out;
-  if (!out.Open(destPath, "wb"))
+  if (!(output == Output::kReplace ? out.OpenReplacing(destPath) : out.Open(destPath, "wb")))
     return Fail(fault, UnzipFault::kCannotWrite);
   UnzipFault copied = CopyMember(archive.get(), out.Get(), gate);
   // Buffered bytes reach the disk at the close; a full disk shows up here.
@@ -171,14 +174,14 @@ bool UnzipSingleFile(const char* zipPath, const char* destPath) {
 
 bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault) {
   UnzArchive archive(zipPath);
-  return UnzipOpened(archive, destPath, fault, nullptr);
+  return UnzipOpened(archive, destPath, Output::kRefuseReadOnly, fault, nullptr);
 }
 
 bool UnzipSingleFile(const ArchiveSpan& span, const char* destPath, UnzipFault* fault,
                      ICopyGate* gate) {
   SpanReader reader(span);
   UnzArchive archive(&reader);
-  return UnzipOpened(archive, destPath, fault, gate);
+  return UnzipOpened(archive, destPath, Output::kReplace, fault, gate);
 }
 
 const char* DescribeUnzipFault(UnzipFault fault) {

@@ -30,8 +30,9 @@ struct ArchiveSpan {
   int64_t offset = 0;  // where the archive starts in stream
   uint64_t size = 0;
 };
-// The same as for a path, calling gate between the buffers of the copy; a stream is left at an
-// unspecified position.
+// The same as for a path, except that a file at destPath is replaced also when it is read-only,
+// hidden or system (and ends with normal attributes); gate is called between the buffers of
+// the copy, and a stream is left at an unspecified position.
 bool UnzipSingleFile(const ArchiveSpan& archive, const char* destPath, UnzipFault* fault,
                      ICopyGate* gate);
 

@@ -17,6 +17,12 @@ bool CFile::Open(const char* path, const char* mode) {
   return m_pFile != nullptr;
 }
 
+bool CFile::OpenReplacing(const char* path) {
+  Close();
+  m_pFile = platform::OpenReplacing(path);
+  return m_pFile != nullptr;
+}
+
 bool CFile::Close() {
   if (!m_pFile)
     return true;

@@ -22,6 +22,8 @@ class CFile {
   // OpenFile on an installer path; closes any open stream first. False, with the system's
   // error code kept, when it cannot be opened.
   bool Open(const char* path, const char* mode);
+  // OpenReplacing on path: a new file for writing, whatever the attributes of one there.
+  bool OpenReplacing(const char* path);
   // True when nothing was open, or when everything written reached the file.
   bool Close();
   bool IsOpen() const { return m_pFile != nullptr; }

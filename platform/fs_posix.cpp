@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -92,6 +93,26 @@ FILE* OpenFile(const char* path, const char* mode) {
     return nullptr;
   }
   return fopen(host.c_str(), mode);
+}
+
+FILE* OpenReplacing(const char* path) {
+  std::string host = HostPath(path);
+  int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0 && errno == EACCES && SetNormalAttributes(path))
+    fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0)
+    return nullptr;
+  // Root opens a read-only file all the same; it must not stay read-only for that.
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR))
+    fchmod(fd, st.st_mode | S_IWUSR);
+  FILE* file = fdopen(fd, "wb");
+  if (!file) {
+    int saved = errno;
+    close(fd);
+    errno = saved;
+  }
+  return file;
 }
 
 bool CreateFolder(const char* path) {

@@ -1,6 +1,7 @@
 // Win32 side of the file-system layer: thin calls on the ANSI API, errors kept as Windows codes.
 #include "platform/fs.h"
 
+#include <fcntl.h>
 #include <io.h>
 #include <string.h>
 
@@ -83,6 +84,51 @@ FILE* OpenFile(const char* path, const char* mode) {
   if (!file)
     SetLastError(_doserrno ? static_cast<DWORD>(_doserrno) : ERROR_OPEN_FAILED);
   return file;
+}
+
+namespace {
+
+// With any of these Windows refuses to replace a file by creating it anew.
+constexpr DWORD kRefusingAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// As fopen's "wb" creates: shared for reading and writing, normal attributes.
+HANDLE CreateForWriting(const char* path) {
+  return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+FILE* OpenReplacing(const char* path) {
+  HANDLE file = CreateForWriting(path);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED || !SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) {
+      SetLastError(error);
+      return nullptr;
+    }
+    file = CreateForWriting(path);
+    if (file == INVALID_HANDLE_VALUE)
+      return nullptr;
+  } else if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    // Wine replaces such a file without refusing, and keeps its attributes; they go all the same.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(file, &info) && (info.dwFileAttributes & kRefusingAttributes))
+      SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+  if (fd == -1) {
+    CloseHandle(file);
+    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+    return nullptr;
+  }
+  FILE* stream = _fdopen(fd, "wb");
+  if (!stream) {
+    _close(fd);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  return stream;
 }
 
 bool CreateFolder(const char* path) {

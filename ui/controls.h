@@ -23,6 +23,7 @@ class CProgressCtrl : public CWnd {
   // A range past 16 bits, for counts the bar's classic range cannot hold.
   void SetRange32(int lower, int upper) { SendMessage(PBM_SETRANGE32, lower, upper); }
   int GetPos() { return static_cast<int>(SendMessage(PBM_GETPOS, 0, 0)); }
+  int GetUpper() { return static_cast<int>(SendMessage(PBM_GETRANGE, FALSE, 0)); }
   int SetPos(int pos) { return static_cast<int>(SendMessage(PBM_SETPOS, pos, 0)); }
   int SetStep(int step) { return static_cast<int>(SendMessage(PBM_SETSTEP, step, 0)); }
   int StepIt() { return static_cast<int>(SendMessage(PBM_STEPIT, 0, 0)); }

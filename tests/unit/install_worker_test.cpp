@@ -8,6 +8,10 @@
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "install/pause_gate.h"
 #include "package/pack_file.h"
 #include "platform/profile.h"
@@ -240,22 +244,56 @@ TEST_F(InstallWorkerTest, TruncatedOrHostilePackageIsNotACompletedInstall) {
   }
 }
 
-TEST_F(InstallWorkerTest, ReadOnlyFileIsReplacedAndTemplateContentKept) {
-  WritePackage(m_files);
-  ASSERT_TRUE(platform::CreateFolder(m_location.c_str()));
-  std::string existing = m_location + "\\app.exe";
-  ASSERT_TRUE(WriteWholeFile(existing, "old version"));
-  ASSERT_TRUE(platform::SetReadOnly(existing.c_str()));
-  std::string log = m_location + "\\uninstall.ini";
-  ASSERT_TRUE(WriteWholeFile(log, "[product]\r\nname=App\r\n[files]\r\n[other]\r\nkeep=1\r\n"));
-  EXPECT_EQ(Install().kind, InstallOutcome::kCompleted);
-  EXPECT_EQ(ReadWholeFile(existing), "MZ program");
-  char buffer[260];
-  ReadProfileString("other", "keep", "", buffer, sizeof buffer, log.c_str());
-  EXPECT_STREQ(buffer, "1");
-  ReadProfileString("product", "name", "", buffer, sizeof buffer, log.c_str());
-  EXPECT_STREQ(buffer, "App");
-  EXPECT_EQ(LogValue("file2"), m_location + "\\doc\\more\\x.dat");
+// Attributes as Windows numbers them; elsewhere only read-only exists, as a missing write bit.
+constexpr unsigned kReadOnly = 0x1, kHidden = 0x2, kSystem = 0x4;
+
+bool SetAttributes(const std::string& path, unsigned attributes) {
+#ifdef _WIN32
+  return SetFileAttributesA(path.c_str(), attributes) != 0;
+#else
+  return attributes == kReadOnly && platform::SetReadOnly(path.c_str());
+#endif
+}
+
+// Whether the file still has an attribute that would refuse its replacing.
+bool HasRefusingAttribute(const std::string& path) {
+#ifdef _WIN32
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & (kReadOnly | kHidden | kSystem));
+#else
+  platform::CFile file;
+  return !file.Open(path.c_str(), "r+b");
+#endif
+}
+
+// Windows refuses to create a file anew over a read-only, hidden or system one, and Wine replaces
+// it but keeps the attribute: either way the file must end replaced and with normal attributes.
+TEST_F(InstallWorkerTest, ExistingFileIsReplacedWhateverItsAttributesAndTemplateContentKept) {
+  std::vector<unsigned> cases = {kReadOnly};
+#ifdef _WIN32
+  cases.insert(cases.end(), {kHidden, kSystem, kHidden | kSystem | kReadOnly});
+#endif
+  for (unsigned attributes : cases) {
+    SCOPED_TRACE(attributes);
+    platform::RemoveTree(m_location.c_str());
+    m_view = RecordingView();
+    WritePackage(m_files);
+    ASSERT_TRUE(platform::CreateFolder(m_location.c_str()));
+    std::string existing = m_location + "\\app.exe";
+    ASSERT_TRUE(WriteWholeFile(existing, "old version, longer than the new one"));
+    ASSERT_TRUE(SetAttributes(existing, attributes));
+    std::string log = m_location + "\\uninstall.ini";
+    ASSERT_TRUE(WriteWholeFile(log, "[product]\r\nname=App\r\n[files]\r\n[other]\r\nkeep=1\r\n"));
+    EXPECT_EQ(Install().kind, InstallOutcome::kCompleted);
+    EXPECT_EQ(ReadWholeFile(existing), "MZ program");
+    EXPECT_FALSE(HasRefusingAttribute(existing));
+    char buffer[260];
+    ReadProfileString("other", "keep", "", buffer, sizeof buffer, log.c_str());
+    EXPECT_STREQ(buffer, "1");
+    ReadProfileString("product", "name", "", buffer, sizeof buffer, log.c_str());
+    EXPECT_STREQ(buffer, "App");
+    EXPECT_EQ(LogValue("file2"), m_location + "\\doc\\more\\x.dat");
+  }
 }
 
 TEST_F(InstallWorkerTest, LocationWithTrailingBackslashIsUsedUnchanged) {
