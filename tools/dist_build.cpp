@@ -109,7 +109,8 @@ bool WriteSetupIni(const std::string& ini, const std::string& out, size_t member
   *needspace = -1;
   if (!main.Load(ini.c_str(), "main") || !main.Read("needspace", &value)) {
     *needspace = static_cast<long long>((unpackedBytes + kMegabyte - 1) / kMegabyte);
-    layout.Plan("needspace", std::to_string(*needspace).c_str(), &edit);
+    if (!layout.Plan("needspace", std::to_string(*needspace).c_str(), &edit))
+      return FailWith(error, "cannot edit " + Quoted(ini) + ": it is not a profile file");
     bytes.replace(edit.begin, edit.end - edit.begin, edit.bytes);
   }
   if (!platform::WriteFileReplacing(out.c_str(), bytes))
@@ -137,6 +138,15 @@ bool PlaceFolder(CPartialFolder* made, const std::string& out, std::string* erro
   return true;
 }
 
+// Windows compares names without regard to ASCII case.
+std::string FoldedAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
 bool NeedFile(const std::string& path, const char* what, std::string* error) {
   if (!path.empty() && !platform::FileExists(path.c_str()))
     return FailWith(error, "cannot read the " + std::string(what) + " " + Quoted(path));
@@ -150,6 +160,14 @@ bool BuildDistribution(const DistInputs& given, DistSummary* summary, std::strin
   // "dist\" names the same folder as "dist", and the partial folder must lie beside it.
   while (inputs.out.size() > 1 && inputs.out.back() == '\\')
     inputs.out.pop_back();
+  // A folder inside the payload would be packed into its own data.pak while being written.
+  std::string payload = inputs.payload;
+  while (payload.size() > 1 && payload.back() == '\\')
+    payload.pop_back();
+  if (FoldedAscii(inputs.out + "\\").compare(0, payload.size() + 1, FoldedAscii(payload + "\\")) ==
+      0)
+    return FailWith(error, Quoted(inputs.out) + " lies inside the payload " + Quoted(payload) +
+                               "; choose a folder outside it");
   std::string beside = GetModuleDir().str();
   if (inputs.setup.empty()) {
     inputs.setup = beside + "setup.exe";

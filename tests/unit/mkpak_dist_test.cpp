@@ -256,6 +256,11 @@ TEST_F(MkpakDistTest, RefusalsLeaveNothingBehind) {
   EXPECT_NE(m_said.find("holds 'notes.txt'"), std::string::npos) << m_said;
   EXPECT_EQ(ReadWholeFile(dist + "\\notes.txt"), "mine");
 
+  // Inside the payload, the folder would be packed into itself.
+  EXPECT_EQ(Dist(m_scratch.Join("payload\\dist")), 2) << m_said;
+  EXPECT_NE(m_said.find("lies inside the payload"), std::string::npos) << m_said;
+  EXPECT_FALSE(platform::FolderExists(m_scratch.Join("payload\\dist.part").c_str()));
+
   EXPECT_EQ(Dist(m_scratch.Join("new"), {"--setup", m_scratch.Join("none.exe")}), 2) << m_said;
   for (const char* left : {"new", "new.part", "dist.part", "dist.old"})
     EXPECT_FALSE(platform::FolderExists(m_scratch.Join(left).c_str())) << left;
