@@ -3,6 +3,7 @@
 #include "package/pack_file.h"
 #include "package/pack_walk.h"
 #include "package/unzip_single.h"
+#include "platform/file_closer.h"
 #include "platform/fs.h"
 
 namespace {
@@ -93,6 +94,8 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   }
   ViewGate gate(view);
   pack.SetCopyGate(&gate);
+  platform::CFileCloser closer;
+  pack.SetFileCloser(&closer);
   CUninstallLog log(location + "\\uninstall.ini");
 
   view->WaitWhilePaused();
@@ -100,6 +103,14 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   // file would cost every file three more opens and a delete, and leave the disk no different.
   InstallPass pass(view, &log, &outcome);
   WalkPackage(&pack, location, &pass);
+  // Nothing is told, nor any shortcut made, before every file is closed.
+  std::string closeFailed;
+  platform::ErrorCode closeError = 0;
+  if (!closer.Finish(&closeFailed, &closeError)) {
+    CString reason = CString(DescribeUnzipFault(UnzipFault::kWriteFailed)) + " (" +
+                     platform::ErrorText(closeError).c_str() + ")";
+    NoteFailure(&outcome, closeFailed.c_str(), reason);
+  }
   outcome.entries = log.Entries();
 
   if (view->IsCancelled()) {

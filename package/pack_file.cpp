@@ -252,10 +252,10 @@ bool CPackFile::UnzipMember(const char* destPath, UnzipFault* fault) {
     span.stream = m_pFile.Get();
     span.offset = m_memberOffset;
   }
-  bool ok = UnzipSingleFile(span, destPath, fault, m_pGate);
+  bool ok = UnzipSingleFile(span, destPath, fault, m_pGate, m_pCloser);
   if (!ok && *fault == UnzipFault::kCannotWrite && m_bWalkSkipped) {
     CreateFoldersOnPath(destPath);
-    ok = UnzipSingleFile(span, destPath, fault, m_pGate);
+    ok = UnzipSingleFile(span, destPath, fault, m_pGate, m_pCloser);
   }
   if (!ok && *fault == UnzipFault::kCannotWrite)
     m_szLastFolder[0] = '\0';

@@ -69,6 +69,8 @@ class CPackFile {
 
   // Called between the buffers of each member's copy; none by default.
   void SetCopyGate(ICopyGate* gate) { m_pGate = gate; }
+  // Closes each member's file there rather than before the next member; none by default.
+  void SetFileCloser(platform::CFileCloser* closer) { m_pCloser = closer; }
 
   PackStop StopReason() const { return m_stop; }
   // The system error code behind kIoError; 0 otherwise.
@@ -91,6 +93,7 @@ class CPackFile {
 
   platform::CFile m_pFile;
   ICopyGate* m_pGate = nullptr;
+  platform::CFileCloser* m_pCloser = nullptr;
   bool m_bReadMode = false;
   PackStop m_stop = PackStop::kNone;
   platform::ErrorCode m_dwStopError = 0;

@@ -134,8 +134,19 @@ UnzipFault CopyMember(unzFile archive, FILE* out, ICopyGate* gate) {
 // How the output is opened: refusing a read-only file, or replacing any file there.
 enum class Output { kRefuseReadOnly, kReplace };
 
+// Buffered bytes reach the disk here; a full disk shows up now. The close itself is the closer's
+// when there is one.
+bool FinishOutput(platform::CFile* out, const char* destPath, platform::CFileCloser* closer) {
+  if (!closer)
+    return out->Close();
+  if (fflush(out->Get()) != 0)
+    return false;
+  closer->Close(out->Release(), destPath);
+  return true;
+}
+
 bool UnzipOpened(const UnzArchive& archive, const char* destPath, Output output, UnzipFault* fault,
-                 ICopyGate* gate) {
+                 ICopyGate* gate, platform::CFileCloser* closer) {
   if (fault)
     *fault = UnzipFault::kNone;
   if (!archive.get())
@@ -154,8 +165,7 @@ bool UnzipOpened(const UnzArchive& archive, const char* destPath, Output output,
   if (!(output == Output::kReplace ? out.OpenReplacing(destPath) : out.Open(destPath, "wb")))
     return Fail(fault, UnzipFault::kCannotWrite);
   UnzipFault copied = CopyMember(archive.get(), out.Get(), gate);
-  // Buffered bytes reach the disk at the close; a full disk shows up here.
-  if (!out.Close() && copied == UnzipFault::kNone)
+  if (!FinishOutput(&out, destPath, closer) && copied == UnzipFault::kNone)
     copied = UnzipFault::kWriteFailed;
   // Reports a CRC mismatch once every byte has been read.
   int closed = unzCloseCurrentFile(archive.get());
@@ -174,14 +184,14 @@ bool UnzipSingleFile(const char* zipPath, const char* destPath) {
 
 bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault) {
   UnzArchive archive(zipPath);
-  return UnzipOpened(archive, destPath, Output::kRefuseReadOnly, fault, nullptr);
+  return UnzipOpened(archive, destPath, Output::kRefuseReadOnly, fault, nullptr, nullptr);
 }
 
 bool UnzipSingleFile(const ArchiveSpan& span, const char* destPath, UnzipFault* fault,
-                     ICopyGate* gate) {
+                     ICopyGate* gate, platform::CFileCloser* closer) {
   SpanReader reader(span);
   UnzArchive archive(&reader);
-  return UnzipOpened(archive, destPath, Output::kReplace, fault, gate);
+  return UnzipOpened(archive, destPath, Output::kReplace, fault, gate, closer);
 }
 
 const char* DescribeUnzipFault(UnzipFault fault) {

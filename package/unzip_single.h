@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "package/copy_gate.h"
+#include "platform/file_closer.h"
 
 // Unpacks the first member of a one-file zip archive into a file of the caller's choosing.
 
@@ -32,8 +33,9 @@ struct ArchiveSpan {
 };
 // The same as for a path, except that a file at destPath is replaced also when it is read-only,
 // hidden or system (and ends with normal attributes); gate is called between the buffers of
-// the copy, and a stream is left at an unspecified position.
+// the copy, and a stream is left at an unspecified position. With a closer, the output is
+// flushed here and closed there, which then reports a failed close.
 bool UnzipSingleFile(const ArchiveSpan& archive, const char* destPath, UnzipFault* fault,
-                     ICopyGate* gate);
+                     ICopyGate* gate, platform::CFileCloser* closer = nullptr);
 
 const char* DescribeUnzipFault(UnzipFault fault);

@@ -31,6 +31,12 @@ bool CFile::Close() {
   return fclose(file) == 0;
 }
 
+FILE* CFile::Release() {
+  FILE* file = m_pFile;
+  m_pFile = nullptr;
+  return file;
+}
+
 CReplacingFile::CReplacingFile(const char* target, const char* suffix)
     : m_target(target), m_partial(m_target + suffix) {}
 

@@ -26,6 +26,8 @@ class CFile {
   bool OpenReplacing(const char* path);
   // True when nothing was open, or when everything written reached the file.
   bool Close();
+  // Gives the stream up, unclosed, to the caller, who closes it.
+  FILE* Release();
   bool IsOpen() const { return m_pFile != nullptr; }
   FILE* Get() const { return m_pFile; }
 

@@ -1,11 +1,12 @@
 #pragma once
-// A lock and a condition to wait on, for the worker and the window. On Windows they are the
-// system's own slim lock and condition variable: std::mutex there needs the pthreads emulation,
-// about 30 KB of setup.exe for two small objects.
+// A lock, a condition to wait on and a thread, for the worker and those it hands work to. On
+// Windows they are the system's own slim lock, condition variable and thread: std::mutex there
+// needs the pthreads emulation, about 30 KB of setup.exe for a few small objects.
 
 #ifndef _WIN32
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #endif
 
 namespace platform {
@@ -55,6 +56,30 @@ class CCondition {
   void* m_cv = nullptr;  // a CONDITION_VARIABLE: one pointer, empty when null
 #else
   std::condition_variable m_cv;
+#endif
+};
+
+// A thread running one function, joined by its owner at the latest when the owner goes.
+class CThread {
+ public:
+  CThread() = default;
+  ~CThread() { Join(); }
+  CThread(const CThread&) = delete;
+  CThread& operator=(const CThread&) = delete;
+
+  // False when the system could not start it; proc then never runs.
+  bool Start(void (*proc)(void*), void* param);
+  // Waits for proc to return; at once when it was never started.
+  void Join();
+
+ private:
+#ifdef _WIN32
+  static unsigned __stdcall Enter(void* self);
+  void* m_hThread = nullptr;
+  void (*m_pfnProc)(void*) = nullptr;
+  void* m_pParam = nullptr;
+#else
+  std::thread m_thread;
 #endif
 };
 

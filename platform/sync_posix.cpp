@@ -21,4 +21,14 @@ void CCondition::NotifyAll() {
   m_cv.notify_all();
 }
 
+bool CThread::Start(void (*proc)(void*), void* param) {
+  m_thread = std::thread(proc, param);
+  return true;
+}
+
+void CThread::Join() {
+  if (m_thread.joinable())
+    m_thread.join();
+}
+
 }  // namespace platform
