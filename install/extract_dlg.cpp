@@ -169,7 +169,7 @@ void CExtractDlg::StepProgress() {
 
 int CExtractDlg::ShowMessage(const char* text, const char* caption, unsigned type) {
   Flush();
-  return MessageBox(text, caption, type);
+  return MessageBoxOnOwnThread(text, caption, type);
 }
 
 bool CExtractDlg::IsCancelled() {

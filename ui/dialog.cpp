@@ -67,6 +67,22 @@ void CDialog::OnCancel() {
   EndDialog(IDCANCEL);
 }
 
+namespace {
+// The framework's own request, at the top of the application's range so that a dialog's own
+// WM_APP messages never meet it.
+constexpr UINT kMessageBoxRequest = 0xBFFF;
+struct MessageBoxRequest {
+  const char* text;
+  const char* caption;
+  UINT type;
+};
+}  // namespace
+
+int CDialog::MessageBoxOnOwnThread(const char* text, const char* caption, UINT type) {
+  MessageBoxRequest request = {text, caption, type};
+  return static_cast<int>(SendMessage(kMessageBoxRequest, 0, reinterpret_cast<LPARAM>(&request)));
+}
+
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   CDialog* dialog;
   if (message == WM_INITDIALOG) {
@@ -86,6 +102,12 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG)
     return OnInitDialog();
+  if (message == kMessageBoxRequest) {
+    const MessageBoxRequest* request = reinterpret_cast<const MessageBoxRequest*>(lParam);
+    SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT,
+                      MessageBox(request->text, request->caption, request->type));
+    return TRUE;
+  }
   LRESULT result = 0;
   if (OnWndMsg(message, wParam, lParam, &result)) {
     // These return their value directly; the others through DWLP_MSGRESULT.

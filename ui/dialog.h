@@ -17,6 +17,10 @@ class CDialog : public CWnd {
   void EndDialog(int result);
   // Moves data between controls and members; save: controls to members.
   BOOL UpdateData(BOOL save = TRUE);
+  // A message box owned by the dialog, put up on the dialog's own thread whichever thread asks,
+  // and its answer. A worker's thread would set up a window system of its own for the box alone
+  // (under Wine a connection to the X server and an input method), which the user waits for.
+  int MessageBoxOnOwnThread(const char* text, const char* caption, UINT type);
 
  protected:
   virtual void DoDataExchange(CDataExchange*) {}

@@ -103,5 +103,5 @@ void CRemoveDlg::StepProgress() {
 
 int CRemoveDlg::ShowMessage(const char* text, const char* caption, unsigned type) {
   SendMessage(kFlushMessage);
-  return MessageBox(text, caption, type);
+  return MessageBoxOnOwnThread(text, caption, type);
 }
