@@ -60,9 +60,12 @@ TEST(FileCloser, EveryFileHandedOverIsClosedWhenFinishReturns) {
 
 #ifndef _WIN32
 // A stream whose descriptor is already gone fails to close, as a close on a lost share would.
+// Each is closed before the next file opens, which could otherwise reuse its descriptor.
 TEST(FileCloser, TheFirstFailedCloseIsReportedWithItsPath) {
   ScratchFolder scratch;
   platform::CFileCloser closer;
+  std::string failed;
+  platform::ErrorCode error = 0;
   for (const char* name : {"good", "bad1", "bad2", "good2"}) {
     std::string path = scratch.Join(name);
     FILE* file = platform::OpenFile(path.c_str(), "wb");
@@ -70,9 +73,8 @@ TEST(FileCloser, TheFirstFailedCloseIsReportedWithItsPath) {
     if (name[0] == 'b')
       close(fileno(file));
     closer.Close(file, path.c_str());
+    closer.Finish(&failed, &error);
   }
-  std::string failed;
-  platform::ErrorCode error = 0;
   EXPECT_FALSE(closer.Finish(&failed, &error));
   EXPECT_EQ(scratch.Join("bad1"), failed);
   EXPECT_EQ(static_cast<platform::ErrorCode>(EBADF), error);
