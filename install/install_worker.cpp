@@ -43,12 +43,25 @@ void NoteStop(const CPackFile& pack, const CString& location, InstallOutcome* ou
   NoteFailure(outcome, path, reason);
 }
 
+// A failed close belongs to a file handed over before anything that fails now, so the closer is
+// waited for and its failure noted first: the failure told is the first in the package's order.
+void NoteCloseFailure(platform::CFileCloser* closer, InstallOutcome* outcome) {
+  std::string path;
+  platform::ErrorCode error = 0;
+  if (closer->Finish(&path, &error))
+    return;
+  CString reason = CString(DescribeUnzipFault(UnzipFault::kWriteFailed)) + " (" +
+                   platform::ErrorText(error).c_str() + ")";
+  NoteFailure(outcome, path.c_str(), reason);
+}
+
 // One pass of the member loop, in its fixed order: status text, log entry, (the walk resets the
 // attributes and unpacks), progress step; the cancel is read at the top of each pass.
 class InstallPass : public IMemberVisitor {
  public:
-  InstallPass(IInstallView* view, CUninstallLog* log, InstallOutcome* outcome)
-      : m_view(view), m_log(log), m_outcome(outcome) {}
+  InstallPass(IInstallView* view, CUninstallLog* log, platform::CFileCloser* closer,
+              InstallOutcome* outcome)
+      : m_view(view), m_log(log), m_closer(closer), m_outcome(outcome) {}
 
   bool BeforeUnpack(const PackMember& member) override {
     m_view->WaitWhilePaused();
@@ -62,8 +75,10 @@ class InstallPass : public IMemberVisitor {
   }
 
   bool AfterUnpack(const PackMember& member, UnzipFault fault) override {
-    if (fault != UnzipFault::kNone)
+    if (fault != UnzipFault::kNone) {
+      NoteCloseFailure(m_closer, m_outcome);
       NoteFailure(m_outcome, member.path, DescribeUnzipFault(fault));
+    }
     m_view->StepProgress();
     m_view->WaitWhilePaused();
     return true;
@@ -72,6 +87,7 @@ class InstallPass : public IMemberVisitor {
  private:
   IInstallView* m_view;
   CUninstallLog* m_log;
+  platform::CFileCloser* m_closer;
   InstallOutcome* m_outcome;
 };
 
@@ -101,16 +117,10 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   view->WaitWhilePaused();
   // Each member's archive is unpacked where it lies in the package: a staged copy beside the
   // file would cost every file three more opens and a delete, and leave the disk no different.
-  InstallPass pass(view, &log, &outcome);
+  InstallPass pass(view, &log, &closer, &outcome);
   WalkPackage(&pack, location, &pass);
   // Nothing is told, nor any shortcut made, before every file is closed.
-  std::string closeFailed;
-  platform::ErrorCode closeError = 0;
-  if (!closer.Finish(&closeFailed, &closeError)) {
-    CString reason = CString(DescribeUnzipFault(UnzipFault::kWriteFailed)) + " (" +
-                     platform::ErrorText(closeError).c_str() + ")";
-    NoteFailure(&outcome, closeFailed.c_str(), reason);
-  }
+  NoteCloseFailure(&closer, &outcome);
   outcome.entries = log.Entries();
 
   if (view->IsCancelled()) {
