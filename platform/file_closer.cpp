@@ -1,7 +1,5 @@
 #include "platform/file_closer.h"
 
-#include <utility>
-
 namespace platform {
 
 CFileCloser::CFileCloser() {
@@ -20,9 +18,9 @@ CFileCloser::~CFileCloser() {
 void CFileCloser::Close(FILE* file, const char* path) {
   if (!m_bStarted) {
     bool closed = fclose(file) == 0;
-    std::string name(path);
+    ErrorCode error = closed ? 0 : LastError();
     CLockGuard guard(m_lock);
-    NoteResult(closed, closed ? 0 : LastError(), &name);
+    NoteResult(closed, error, path);
     return;
   }
   CLockGuard guard(m_lock);
@@ -37,7 +35,7 @@ void CFileCloser::Close(FILE* file, const char* path) {
 
 bool CFileCloser::Finish(std::string* failedPath, ErrorCode* error) {
   CLockGuard guard(m_lock);
-  while (m_count > 0 || m_bClosing)
+  while (m_count > 0)
     m_changed.Wait(m_lock);
   if (!m_bFailed)
     return true;
@@ -57,28 +55,24 @@ void CFileCloser::Loop() {
       m_changed.Wait(m_lock);
     if (m_count == 0)
       return;
+    // The slot stays taken while its stream closes, so nothing is handed over into it.
     Pending& slot = m_pending[m_first];
-    FILE* file = slot.file;
-    std::string path = std::move(slot.path);
-    m_first = (m_first + 1) % kMaxPending;
-    --m_count;
-    m_bClosing = true;
-    m_changed.NotifyAll();
     m_lock.Unlock();
-    bool closed = fclose(file) == 0;
+    bool closed = fclose(slot.file) == 0;
     ErrorCode error = closed ? 0 : LastError();
     m_lock.Lock();
-    m_bClosing = false;
-    NoteResult(closed, error, &path);
+    NoteResult(closed, error, slot.path.c_str());
+    m_first = (m_first + 1) % kMaxPending;
+    --m_count;
     m_changed.NotifyAll();
   }
 }
 
-void CFileCloser::NoteResult(bool closed, ErrorCode error, std::string* path) {
+void CFileCloser::NoteResult(bool closed, ErrorCode error, const char* path) {
   if (closed || m_bFailed)
     return;
   m_bFailed = true;
-  m_failedPath = std::move(*path);
+  m_failedPath = path;
   m_error = error;
 }
 

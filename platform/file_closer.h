@@ -38,14 +38,13 @@ class CFileCloser {
 
   static void Run(void* self);
   void Loop();
-  void NoteResult(bool closed, ErrorCode error, std::string* path);
+  void NoteResult(bool closed, ErrorCode error, const char* path);
 
   CLock m_lock;
   CCondition m_changed;
   Pending m_pending[kMaxPending];
-  int m_first = 0;  // the oldest pending stream
-  int m_count = 0;  // pending, not counting the one being closed
-  bool m_bClosing = false;
+  int m_first = 0;  // the oldest pending stream, or the one being closed
+  int m_count = 0;  // pending, the one being closed included
   bool m_bStopping = false;
   bool m_bFailed = false;
   std::string m_failedPath;
