@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/file.h"
+#include "platform/file_closer.h"
 #include "platform/fs.h"
 
 namespace {

@@ -3,7 +3,10 @@
 #include <cstdio>
 
 #include "package/copy_gate.h"
-#include "platform/file_closer.h"
+
+namespace platform {
+class CFileCloser;
+}
 
 // Unpacks the first member of a one-file zip archive into a file of the caller's choosing.
 
