@@ -4,6 +4,8 @@
 
 #include <objbase.h>
 
+#include "platform/system_dll.h"
+
 template <class T>
 class CComPtr {
  public:
@@ -36,10 +38,10 @@ class CComInit {
  public:
   // A thread that already has COM gets S_FALSE, balanced like S_OK, or RPC_E_CHANGED_MODE,
   // which leaves its apartment alone.
-  CComInit() : m_hr(CoInitialize(nullptr)) {}
+  CComInit() : m_hr(platform::CoInitialize(nullptr)) {}
   ~CComInit() {
     if (SUCCEEDED(m_hr))
-      CoUninitialize();
+      platform::CoUninitialize();
   }
   CComInit(const CComInit&) = delete;
   CComInit& operator=(const CComInit&) = delete;

@@ -5,7 +5,7 @@ namespace {
 // Item-id lists come from the shell's allocator, so they go back to it.
 void FreeItemIdList(LPITEMIDLIST* pidl) {
   CComPtr<IMalloc> malloc;
-  if (FAILED(SHGetMalloc(malloc.Receive())))
+  if (FAILED(platform::SHGetMalloc(malloc.Receive())))
     return;  // leaking the list is safer than handing it to the wrong heap
   if (*pidl) {
     malloc->Free(*pidl);
@@ -21,7 +21,7 @@ CShortcutInfo& CShortcutInfo::operator=(const CShortcutInfo& other) {
   m_strTarget = other.m_strTarget;
   // Each record owns its own list, so two records never free the same one. Should the clone
   // fail for want of memory, the copy falls back to m_strTarget.
-  LPITEMIDLIST clone = other.m_pidlTarget ? ILClone(other.m_pidlTarget) : nullptr;
+  LPITEMIDLIST clone = other.m_pidlTarget ? platform::ILClone(other.m_pidlTarget) : nullptr;
   FreeItemIdList(&m_pidlTarget);  // left allocated, as in the destructor, if no allocator
   m_pidlTarget = clone;
   m_strArguments = other.m_strArguments;
@@ -41,11 +41,11 @@ CShortcutInfo::~CShortcutInfo() {
 int CShellLink::CreateLinkObject() {
   // Every call, so a caller on a fresh thread still gets COM; an already-initialised thread
   // answers S_FALSE or RPC_E_CHANGED_MODE, both harmless here.
-  CoInitialize(nullptr);
+  platform::CoInitialize(nullptr);
   if (m_bCreateTried)
     return m_pShellLink != nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                m_pShellLink.ReceiveVoid());
+  HRESULT hr = platform::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                          IID_IShellLinkA, m_pShellLink.ReceiveVoid());
   if (FAILED(hr)) {
     m_pShellLink.Forget();
     m_bCreateTried = 1;

@@ -79,19 +79,19 @@ bool CFolderDialog::Browse() {
   // The browser builds its folder tree from shell COM objects, so Windows wants COM on the
   // calling thread.
   CComInit com;
-  LPITEMIDLIST pidl = SHBrowseForFolderA(&m_bi);
+  LPITEMIDLIST pidl = platform::SHBrowseForFolderA(&m_bi);
   // On Cancel Wine still converts its own, never filled, display-name buffer into ours; the
   // terminator keeps whatever it left bounded.
   m_szPath[MAX_PATH - 1] = '\0';
   bool result = false;
   if (pidl) {
     m_strPath.Empty();
-    if (SHGetPathFromIDListA(pidl, m_szPath)) {
+    if (platform::SHGetPathFromIDListA(pidl, m_szPath)) {
       m_strPath = m_szPath;
       result = true;
     }
     CComPtr<IMalloc> malloc;
-    if (SUCCEEDED(SHGetMalloc(malloc.Receive())))
+    if (SUCCEEDED(platform::SHGetMalloc(malloc.Receive())))
       malloc->Free(pidl);
   }
   m_hWndBrowser = nullptr;
@@ -119,7 +119,7 @@ void CLocationFolderDialog::OnInitialized() {
 
 void CLocationFolderDialog::OnSelChanged(LPCITEMIDLIST pidl) {
   char path[MAX_PATH];
-  if (!SHGetPathFromIDListA(pidl, path))
+  if (!platform::SHGetPathFromIDListA(pidl, path))
     path[0] = '\0';
   SetStatusText(path);
 }

@@ -1,75 +1,246 @@
 #include "uninstall/self_copy.h"
 
-#include <cstdlib>
-#include <string>
+#include <ntsecapi.h>
+#include <sddl.h>
+
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
 
 #include "platform/fs.h"
 
+using platform::CHandle;
+
 namespace {
-
-// Owns one handle; closed on every path.
-class CHandle {
- public:
-  explicit CHandle(HANDLE handle = nullptr)
-      : m_h(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-  ~CHandle() {
-    if (m_h)
-      CloseHandle(m_h);
-  }
-  CHandle(const CHandle&) = delete;
-  CHandle& operator=(const CHandle&) = delete;
-  HANDLE Get() const { return m_h; }
-
- private:
-  HANDLE m_h;
-};
 
 constexpr DWORD kWaitForFirstMs = 60000;
 
-}  // namespace
+// What the uninstaller hands its copy, in an inherited section: nobody else can make one.
+constexpr char kMagic[16] = "uninstall-copy1";
+struct HandoverBlock {
+  char magic[sizeof kMagic];
+  uint64_t copyFile;  // the copy's own file, opened for deletion on close and inherited
+  uint32_t ownFolder;
+  char uninstaller[MAX_PATH];
+};
 
-bool StartRemovalCopy(const CString& uninstaller) {
-  char temp[MAX_PATH];
-  DWORD n = GetTempPathA(MAX_PATH, temp);
+// Owner Administrators; full control for SYSTEM and Administrators, for the folder and what is
+// made in it; nothing inherited from the temporary folder, which lets users create files.
+constexpr char kOwnFolderAccess[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+struct CopyPlace {
+  CString parent;  // the temporary folder, with its trailing backslash: the copy's current folder
+  CString folder;  // the copy's own folder; empty when it lies in parent itself
+  CString file;
+};
+
+// The Windows temporary folder as the system names it, or the user's own.
+bool TemporaryFolder(bool elevated, CString* folder) {
+  char path[MAX_PATH];
+  if (!elevated) {
+    DWORD n = GetTempPathA(MAX_PATH, path);
+    if (n == 0 || n >= MAX_PATH)
+      return false;
+    *folder = CString(path, static_cast<int>(n));
+    return true;
+  }
+  // Not GetWindowsDirectory: on a terminal server that may be a folder of the user's own.
+  UINT n = GetSystemWindowsDirectoryA(path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH)
     return false;
-  CString folder(temp, static_cast<int>(n));
-  CString copy;
-  copy.Format("%suninstall-%lu.exe", folder.c_str(), GetCurrentProcessId());
-  if (!CopyFileA(uninstaller, copy, FALSE))
-    return false;
+  *folder = CString(path, static_cast<int>(n));
+  if (path[n - 1] != '\\')
+    *folder += '\\';
+  *folder += "Temp\\";
+  return true;
+}
 
+// A new folder in parent under a random name that did not exist before, open only to SYSTEM and
+// Administrators.
+bool MakeOwnFolder(const CString& parent, CString* folder) {
+  PSECURITY_DESCRIPTOR access = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kOwnFolderAccess, SDDL_REVISION_1,
+                                                            &access, nullptr))
+    return false;
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, access, FALSE};
+  bool made = false;
+  // A name taken already is somebody else's folder: never reuse it, draw another.
+  for (int attempt = 0; attempt < 4 && !made; ++attempt) {
+    unsigned char random[8];
+    if (!RtlGenRandom(random, sizeof random))
+      break;
+    *folder = parent + "uninstall-";
+    for (unsigned char byte : random) {
+      *folder += "0123456789abcdef"[byte >> 4];
+      *folder += "0123456789abcdef"[byte & 15];
+    }
+    made = CreateDirectoryA(*folder, &attributes) != 0;
+    if (!made && GetLastError() != ERROR_ALREADY_EXISTS)
+      break;
+  }
+  LocalFree(access);
+  return made;
+}
+
+uint64_t HandleNumber(HANDLE handle) {
+  return reinterpret_cast<uintptr_t>(handle);
+}
+
+// A handle's number as StartCopy writes it: decimal digits alone, within a pointer.
+bool ParseHandle(const char* text, HANDLE* handle) {
+  uint64_t value = 0;
+  if (!*text)
+    return false;
+  for (; *text; ++text) {
+    if (*text < '0' || *text > '9')
+      return false;
+    unsigned digit = static_cast<unsigned>(*text - '0');
+    if (value > (UINTPTR_MAX - digit) / 10)
+      return false;
+    value = value * 10 + digit;
+  }
+  *handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value));
+  return value != 0;
+}
+
+// Copies the uninstaller to place.file and starts it there with the handover; the file, once
+// written, goes whenever this fails.
+bool StartCopy(const CopyPlace& place, const CString& uninstaller) {
+  if (uninstaller.GetLength() >= MAX_PATH || !CopyFileA(uninstaller, place.file, TRUE))
+    return false;
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  // Deleted when the last handle closes: ours now, the copy's when it ends.
-  CHandle file(CreateFileA(copy, GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                           &inherit, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  if (!file.Get()) {
-    DeleteFileA(copy);
+  // Deleted when the last handle closes: ours now, the copy's when it ends. Without write or
+  // delete sharing, nobody can change, rename or replace the file while it is held.
+  CHandle file(CreateFileA(place.file, GENERIC_READ | DELETE, FILE_SHARE_READ, &inherit,
+                           OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file) {
+    DeleteFileA(place.file);
     return false;
   }
+
+  HandoverBlock block = {};
+  memcpy(block.magic, kMagic, sizeof kMagic);
+  block.copyFile = HandleNumber(file.Get());
+  block.ownFolder = place.folder.IsEmpty() ? 0 : 1;
+  memcpy(block.uninstaller, uninstaller.c_str(), uninstaller.GetLength() + 1);
+  CHandle section(
+      CreateFileMappingA(INVALID_HANDLE_VALUE, &inherit, PAGE_READWRITE, 0, sizeof block, nullptr));
+  void* view = section ? MapViewOfFile(section.Get(), FILE_MAP_WRITE, 0, 0, sizeof block) : nullptr;
+  if (!view)
+    return false;
+  memcpy(view, &block, sizeof block);
+  UnmapViewOfFile(view);
+
   HANDLE self = nullptr;
   if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
-                       SYNCHRONIZE, TRUE, 0))
+                       SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0))
     return false;
   CHandle selfHandle(self);
 
-  CString command = "\"" + copy + "\" " + kRemoveSwitch + " " +
-                    std::to_string(reinterpret_cast<uintptr_t>(self)).c_str() + " \"" +
-                    uninstaller + "\"";
+  CString command;
+  command.Format("\"%s\" %s %llu %llu", place.file.c_str(), kRemoveSwitch,
+                 static_cast<unsigned long long>(HandleNumber(self)),
+                 static_cast<unsigned long long>(HandleNumber(section.Get())));
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(copy, command.GetBuffer(command.GetLength()), nullptr, nullptr, TRUE, 0,
-                      nullptr, folder, &startup, &process))
+  if (!CreateProcessA(place.file, command.GetBuffer(command.GetLength()), nullptr, nullptr, TRUE, 0,
+                      nullptr, place.parent, &startup, &process))
     return false;
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;
 }
 
-void WaitForFirstProcess(const char* handleText) {
-  CHandle first(
-      reinterpret_cast<HANDLE>(static_cast<uintptr_t>(strtoull(handleText, nullptr, 10))));
-  if (first.Get())
-    WaitForSingleObject(first.Get(), kWaitForFirstMs);
+}  // namespace
+
+bool IsProcessElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    return true;
+  CHandle owner(token);
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size))
+    return true;
+  return elevation.TokenIsElevated != 0;
+}
+
+bool StartRemovalCopy(const CString& uninstaller, bool elevated) {
+  CopyPlace place;
+  if (!TemporaryFolder(elevated, &place.parent))
+    return false;
+  if (elevated) {
+    if (!MakeOwnFolder(place.parent, &place.folder))
+      return false;
+    place.file = place.folder + "\\uninstall.exe";
+  } else {
+    place.file.Format("%suninstall-%lu.exe", place.parent.c_str(), GetCurrentProcessId());
+  }
+  if (StartCopy(place, uninstaller))
+    return true;
+  if (!place.folder.IsEmpty())
+    RemoveDirectoryA(place.folder);
+  return false;
+}
+
+bool CHandover::Take(int argc, char* const* argv) {
+  HANDLE first = nullptr;
+  HANDLE section = nullptr;
+  if (argc != 4 || strcmp(argv[1], kRemoveSwitch) != 0 || !ParseHandle(argv[2], &first) ||
+      !ParseHandle(argv[3], &section))
+    return false;
+  // Another process: the pseudo handle that a hand-written -1 makes names this one.
+  DWORD firstId = GetProcessId(first);
+  if (firstId == 0 || firstId == GetCurrentProcessId())
+    return false;
+  auto* block = static_cast<const HandoverBlock*>(
+      MapViewOfFile(section, FILE_MAP_READ, 0, 0, sizeof(HandoverBlock)));
+  if (!block)
+    return false;
+  bool valid = memcmp(block->magic, kMagic, sizeof kMagic) == 0 &&
+               memchr(block->uninstaller, 0, sizeof block->uninstaller) != nullptr;
+  if (valid) {
+    m_uninstaller = block->uninstaller;
+    m_copyFile = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(block->copyFile));
+    m_ownFolder = block->ownFolder != 0;
+  }
+  UnmapViewOfFile(block);
+  if (!valid)
+    return false;
+  CloseHandle(section);
+  m_first.Reset(first);
+  return true;
+}
+
+void CHandover::WaitForFirstProcess() const {
+  if (m_first)
+    WaitForSingleObject(m_first.Get(), kWaitForFirstMs);
+}
+
+void CHandover::LeaveOwnFolder() {
+  if (!m_ownFolder)
+    return;
+  CString file = platform::ModuleFileName().c_str();
+  int slash = file.ReverseFind('\\');
+  if (slash <= 0)
+    return;
+  CString folder = file.Left(slash);
+  // Renamed through the inherited handle, the only one allowed to: it shares no delete access.
+  // The new name lies in the temporary folder and is as random as the folder's.
+  CString outside = folder + ".exe";
+  alignas(FILE_RENAME_INFO) char buffer[sizeof(FILE_RENAME_INFO) + MAX_PATH * sizeof(WCHAR)] = {};
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
+  int units = MultiByteToWideChar(CP_ACP, 0, outside, -1, rename->FileName, MAX_PATH);
+  bool moved = false;
+  if (units > 0) {
+    rename->FileNameLength = static_cast<DWORD>((units - 1) * sizeof(WCHAR));
+    moved = SetFileInformationByHandle(m_copyFile, FileRenameInfo, rename, sizeof buffer) != 0;
+  }
+  if (moved && RemoveDirectoryA(folder))
+    return;
+  // Left behind: gone at the next restart, the file first so that the folder is empty by then.
+  if (!moved)
+    MoveFileExA(file, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

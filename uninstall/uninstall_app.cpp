@@ -1,5 +1,6 @@
-// uninstall.exe: asks, then hands the removal to a copy of itself in the temporary folder so
-// that its own file and folder can go too. Started with the copy's switch, it is that copy.
+// uninstall.exe: asks, then hands the removal to a copy of itself in a temporary folder so that
+// its own file and folder can go too. Started with a handover from an uninstaller, it is that
+// uninstaller's copy.
 #include <cstdlib>
 #include <cstring>
 
@@ -44,15 +45,19 @@ class CUninstallApp : public CWinApp {
 CUninstallApp theApp;
 
 BOOL CUninstallApp::InitInstance() {
-  if (__argc == 4 && strcmp(__argv[1], kRemoveSwitch) == 0) {
-    WaitForFirstProcess(__argv[2]);
-    CRemoveDlg dialog(PlaceOf(__argv[3]));
+  CHandover handover;
+  if (handover.Take(__argc, __argv)) {
+    handover.WaitForFirstProcess();
+    CRemoveDlg dialog(PlaceOf(handover.Uninstaller()));
     dialog.Run();
+    handover.LeaveOwnFolder();
     return FALSE;
   }
+  // Any other command line, a /remove written by hand too, is a plain start: the question comes
+  // first, for this program's own folder.
   UninstallPlace place = PlaceOf(platform::ModuleFileName().c_str());
   CMessageView view;
-  if (!AskToUninstall(place, &view) || StartRemovalCopy(place.uninstaller))
+  if (!AskToUninstall(place, &view) || StartRemovalCopy(place.uninstaller, IsProcessElevated()))
     return FALSE;
   // Without the copy the removal runs here; this file then stays, and the message says so.
   CRemoveDlg dialog(place);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,33 @@ constexpr DWORD kTimeoutMs = 30000;
 bool Exists(const std::string& path) {
   return platform::FileExists(path.c_str()) || platform::FolderExists(path.c_str());
 }
+
+// The folders an uninstaller's copy may run in: the Windows temporary folder, where an elevated
+// one goes (as every program under Wine is), and the user's.
+std::vector<std::string> TemporaryFolders() {
+  char windows[MAX_PATH];
+  char user[MAX_PATH];
+  GetSystemWindowsDirectoryA(windows, MAX_PATH);
+  GetTempPathA(MAX_PATH, user);
+  return {std::string(windows) + "\\Temp\\", user};
+}
+
+// Each entry of those folders, by its path.
+std::vector<std::string> TemporaryEntries() {
+  std::vector<std::string> paths;
+  for (const std::string& folder : TemporaryFolders()) {
+    std::vector<platform::FolderEntry> entries;
+    platform::ListFolder(folder.c_str(), &entries);
+    for (const platform::FolderEntry& entry : entries)
+      paths.push_back(folder + entry.name);
+  }
+  return paths;
+}
+
+// Names that a system DLL loads by name after start-up (shell32 pulls in shcore, the common
+// controls uxtheme), planted where a program of ours runs or works; a planted one that is loaded
+// leaves NAME.loaded beside itself.
+const char* const kPlantedDlls[] = {"shcore.dll", "uxtheme.dll"};
 
 class UninstallTest : public ::testing::Test {
  protected:
@@ -103,6 +131,7 @@ class UninstallTest : public ::testing::Test {
   // first message's text, then (after Yes) the final message's, once everything has ended.
   std::vector<std::string> Uninstall(int button, const char* screenshot = nullptr) {
     std::vector<std::string> texts;
+    std::vector<std::string> before = TemporaryEntries();
     CDrivenProcess uninstaller;
     EXPECT_TRUE(uninstaller.Start(m_dest + "\\uninstall.exe", ""));
     HWND box = WaitForMessageBox(uninstaller.Id(), nullptr, kTimeoutMs);
@@ -128,14 +157,18 @@ class UninstallTest : public ::testing::Test {
     if (screenshot)
       KeepScreenshot(done, screenshot);
     ClickButton(done, IDOK);
-    // The copy deletes its own file as it ends: once that is gone, everything has ended.
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string copy = std::string(temp) + "uninstall-" + std::to_string(uninstaller.Id()) + ".exe";
-    DWORD start = GetTickCount();
-    while (Exists(copy) && GetTickCount() - start < kTimeoutMs)
-      Sleep(20);
-    EXPECT_FALSE(Exists(copy)) << "the uninstaller's copy stayed in the temporary folder";
+    // The copy's file and folder go as it ends: once they are gone, everything has ended.
+    std::vector<std::string> left;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kTimeoutMs; Sleep(20)) {
+      left.clear();
+      for (const std::string& entry : TemporaryEntries()) {
+        if (std::find(before.begin(), before.end(), entry) == before.end())
+          left.push_back(entry);
+      }
+      if (left.empty())
+        break;
+    }
+    EXPECT_TRUE(left.empty()) << "the uninstaller's copy left " << left[0];
     return texts;
   }
 
@@ -277,6 +310,48 @@ TEST_F(UninstallTest, WithoutALogNothingIsTouched) {
     if (path != m_dest + "\\uninstall.ini") {
       EXPECT_TRUE(Exists(path)) << path;
     }
+  }
+}
+
+// uninstall.exe /remove written by hand, in the form the copy's command line once had: it is
+// not a handover from an uninstaller, so the program asks first, as on a plain start.
+TEST_F(UninstallTest, RemoveSwitchWrittenByHandAsksFirst) {
+  Install();
+  CDrivenProcess uninstaller;
+  ASSERT_TRUE(
+      uninstaller.Start(m_dest + "\\uninstall.exe", "/remove 4 \"" + m_dest + "\\uninstall.exe\""));
+  HWND box = WaitForMessageBox(uninstaller.Id(), nullptr, kTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), "Remove E2E App and everything its installation created?");
+  ClickButton(box, IDNO);
+  EXPECT_TRUE(uninstaller.WaitForExit(kTimeoutMs));
+  for (const std::string& path : Ours())
+    EXPECT_TRUE(Exists(path)) << path;
+}
+
+// DLLs planted beside setup.exe, beside uninstall.exe and in the temporary folders where its
+// copy runs: none of them is loaded by a whole installation and removal.
+TEST_F(UninstallTest, PlantedDllsAreNotLoaded) {
+  std::string plant = ReadWholeFile(GetModuleDir().str() + "planted.dll");
+  ASSERT_FALSE(plant.empty());
+  std::vector<std::string> planted;
+  auto plantIn = [&](const std::string& folder) {
+    for (const char* name : kPlantedDlls) {
+      planted.push_back(folder + name);
+      ASSERT_TRUE(WriteWholeFile(planted.back(), plant));
+    }
+  };
+  plantIn(m_dist + "\\");
+  Install();
+  plantIn(m_dest + "\\");
+  for (const std::string& folder : TemporaryFolders())
+    plantIn(folder);
+  std::vector<std::string> texts = Uninstall(IDYES);
+  EXPECT_EQ(texts.size(), 2u);
+  for (const std::string& path : planted) {
+    EXPECT_FALSE(Exists(path + ".loaded")) << path << " was loaded";
+    platform::RemoveFile((path + ".loaded").c_str());
+    platform::RemoveFile(path.c_str());
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "installer_version.h"
 #include "package/pack_format.h"
+#include "platform/dll_search.h"
 #include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/profile.h"
@@ -302,6 +303,7 @@ int Dist(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::RestrictDllSearch();
   if (argc < 2)
     return Usage();
   std::string command = argv[1];

@@ -1,0 +1,103 @@
+#include "platform/system_dll.h"
+
+#include <atomic>
+
+namespace platform {
+
+namespace {
+
+// A DLL from the system folder by its full path, so that not even a system without the search
+// restriction looks anywhere else for it. Kept loaded for the program's life.
+HMODULE LoadSystemDll(const char* name) {
+  char path[MAX_PATH];
+  UINT n = GetSystemDirectoryA(path, MAX_PATH);
+  size_t nameLength = lstrlenA(name);
+  if (n == 0 || n + 1 + nameLength >= MAX_PATH)
+    return nullptr;
+  path[n] = '\\';
+  lstrcpyA(path + n + 1, name);
+  return LoadLibraryA(path);
+}
+
+// F is the function's own type, taken with decltype from the system's declaration, so the
+// calling convention is the declared one (stdcall on i686).
+template <class F>
+F SystemFunction(const char* dll, const char* name) {
+  HMODULE module = LoadSystemDll(dll);
+  return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                : nullptr;
+}
+
+// Looked up on first use and kept. An atomic slot rather than a function's static: that needs
+// the C++ runtime's guard, which brings its exception machinery into every program.
+template <class F>
+F Resolve(std::atomic<F>* slot, const char* dll, const char* name) {
+  F fn = slot->load(std::memory_order_acquire);
+  if (!fn) {
+    fn = SystemFunction<F>(dll, name);
+    slot->store(fn, std::memory_order_release);
+  }
+  return fn;
+}
+
+constexpr char kShell32[] = "shell32.dll";
+constexpr char kOle32[] = "ole32.dll";
+
+std::atomic<decltype(&::SHBrowseForFolderA)> g_browseForFolder;
+std::atomic<decltype(&::SHGetPathFromIDListA)> g_getPathFromIdList;
+std::atomic<decltype(&::SHGetMalloc)> g_getMalloc;
+std::atomic<decltype(&::ILClone)> g_clone;
+std::atomic<decltype(&::CoInitialize)> g_coInitialize;
+std::atomic<decltype(&::CoUninitialize)> g_coUninitialize;
+std::atomic<decltype(&::CoCreateInstance)> g_coCreateInstance;
+
+}  // namespace
+
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  auto restrict = kernel32 ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+                                 GetProcAddress(kernel32, "SetDefaultDllDirectories")))
+                           : nullptr;
+  if (!restrict || !restrict(LOAD_LIBRARY_SEARCH_SYSTEM32))
+    SetDllDirectoryA("");
+}
+
+LPITEMIDLIST SHBrowseForFolderA(LPBROWSEINFOA info) {
+  auto fn = Resolve(&g_browseForFolder, kShell32, "SHBrowseForFolderA");
+  return fn ? fn(info) : nullptr;
+}
+
+BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE pidl, LPSTR path) {
+  auto fn = Resolve(&g_getPathFromIdList, kShell32, "SHGetPathFromIDListA");
+  return fn ? fn(pidl, path) : FALSE;
+}
+
+HRESULT SHGetMalloc(IMalloc** malloc) {
+  auto fn = Resolve(&g_getMalloc, kShell32, "SHGetMalloc");
+  return fn ? fn(malloc) : E_NOTIMPL;
+}
+
+PIDLIST_RELATIVE ILClone(PCUIDLIST_RELATIVE pidl) {
+  auto fn = Resolve(&g_clone, kShell32, "ILClone");
+  return fn ? fn(pidl) : nullptr;
+}
+
+HRESULT CoInitialize(LPVOID reserved) {
+  auto fn = Resolve(&g_coInitialize, kOle32, "CoInitialize");
+  return fn ? fn(reserved) : E_NOTIMPL;
+}
+
+void CoUninitialize() {
+  auto fn = Resolve(&g_coUninitialize, kOle32, "CoUninitialize");
+  if (fn)
+    fn();
+}
+
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
+                         LPVOID* object) {
+  auto fn = Resolve(&g_coCreateInstance, kOle32, "CoCreateInstance");
+  return fn ? fn(clsid, outer, context, iid, object) : REGDB_E_CLASSNOTREG;
+}
+
+}  // namespace platform
