@@ -20,7 +20,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine32:i386 wine64 fonts-wine xvfb x11-utils imagemagick
-  zip unzip python3 nsis
+  zip unzip python3 nsis locales
 )
 
 missing() {
@@ -71,6 +71,15 @@ if [ -n "$todo" ]; then
   apt_update_once
   # shellcheck disable=SC2086
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $todo
+fi
+
+# Wine takes its ANSI code page from the Unix locale: the code page 932 tests run under
+# ja_JP.UTF-8.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+  need_root
+  sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)$/\1/' /etc/locale.gen
+  grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen
 fi
 
 zsrc="$deps_dir/zlib-src"

@@ -2,6 +2,7 @@
 
 #include "package/member_name.h"
 #include "platform/fs.h"
+#include "platform/path_text.h"
 #include "platform/profile.h"
 
 namespace {
@@ -44,7 +45,9 @@ bool CShortcutPhase::Run(const CString& location, CUninstallLog* log) {
     desktop.Empty();
   }
   CString baseFolder = location;
-  if (!baseFolder.IsEmpty() && baseFolder[baseFolder.GetLength() - 1] == '\\')
+  // One trailing backslash goes, as a character: the last byte of "...\表" in code page 932 is
+  // the second half of 表.
+  if (platform::EndsInSeparator(baseFolder, baseFolder.GetLength()))
     baseFolder.Delete(baseFolder.GetLength() - 1);
   // Without a Programs folder the group goes into the installation folder; the desktop has no
   // such fallback.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "package/pack_format.h"
+#include "platform/path_text.h"
 
 namespace {
 
@@ -18,17 +19,22 @@ bool IsReservedName(const char* component, size_t length) {
     ++stem;
   while (stem > 0 && component[stem - 1] == ' ')
     --stem;
-  char upper[5] = {};
-  if (stem != 3 && stem != 4)
+  if (stem < 3 || stem > 7)
     return false;
+  char upper[8] = {};
   for (size_t i = 0; i < stem; ++i)
     upper[i] = static_cast<char>(toupper((unsigned char)component[i]));
-  if (stem == 3) {
-    return strcmp(upper, "CON") == 0 || strcmp(upper, "PRN") == 0 || strcmp(upper, "AUX") == 0 ||
-           strcmp(upper, "NUL") == 0;
+  const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : devices) {
+    if (strcmp(upper, device) == 0)
+      return true;
   }
-  bool numbered = upper[3] >= '1' && upper[3] <= '9';
-  return numbered && (strncmp(upper, "COM", 3) == 0 || strncmp(upper, "LPT", 3) == 0);
+  if (stem != 4 || (strncmp(upper, "COM", 3) != 0 && strncmp(upper, "LPT", 3) != 0))
+    return false;
+  // Windows also takes the superscripts 1-3 (bytes B9 B2 B3 in code page 1252) as a port's
+  // number. They are refused whatever the code page: no real name needs them there.
+  unsigned char number = static_cast<unsigned char>(component[3]);
+  return (number >= '1' && number <= '9') || number == 0xB9 || number == 0xB2 || number == 0xB3;
 }
 
 NameCheck CheckComponent(const char* component, size_t length) {
@@ -56,18 +62,25 @@ NameCheck CheckMemberName(const char* name, size_t length) {
     return NameCheck::kAbsolute;
   if (length >= 2 && name[1] == ':' && isalpha(static_cast<unsigned char>(name[0])))
     return NameCheck::kDriveLetter;
-  for (size_t i = 0; i < length; ++i) {
-    if (IsForbiddenChar(static_cast<unsigned char>(name[i])))
+  for (size_t i = 0; i < length;) {
+    size_t size = platform::CharSize(name, length, i);
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    // The second byte of a two-byte character may be '|' or '\': it is not that character.
+    if (size == 1 && IsForbiddenChar(c))
       return NameCheck::kForbiddenChar;
+    // A lead byte alone can only be the last: Windows would read some other character there.
+    if (size == 1 && platform::IsLeadByte(c))
+      return NameCheck::kCutCharacter;
+    i += size;
   }
-  size_t start = 0;
-  for (size_t i = 0; i <= length; ++i) {
-    if (i == length || name[i] == '\\') {
-      NameCheck check = CheckComponent(name + start, i - start);
-      if (check != NameCheck::kOk)
-        return check;
-      start = i + 1;
-    }
+  for (size_t start = 0;;) {
+    size_t end = platform::NextSeparator(name, length, start);
+    NameCheck check = CheckComponent(name + start, end - start);
+    if (check != NameCheck::kOk)
+      return check;
+    if (end == length)
+      break;
+    start = end + 1;
   }
   return NameCheck::kOk;
 }
@@ -98,6 +111,8 @@ const char* DescribeNameCheck(NameCheck check) {
       return "has a component that ends in a dot or blank";
     case NameCheck::kReservedName:
       return "uses a name that Windows reserves for a device";
+    case NameCheck::kCutCharacter:
+      return "ends in the first byte of a two-byte character";
   }
   return "is not acceptable";
 }

@@ -15,10 +15,13 @@ enum class NameCheck {
   kEmptyComponent,      // doubled or trailing backslash
   kForbiddenChar,       // < > : " / | ? * or a control character
   kTrailingDotOrBlank,  // a component Windows would silently rename ("a.", "b ", ".")
-  kReservedName,        // CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without extension
+  kReservedName,        // CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9, LPT1-9 (also with a
+                        // superscript 1-3), with or without extension
+  kCutCharacter,        // ends in the first byte of a two-byte character
 };
 
-// Checks length bytes of name (no NUL among them is expected).
+// Checks length bytes of name (no NUL among them is expected), read as text of the ANSI code
+// page (platform/path_text.h).
 NameCheck CheckMemberName(const char* name, size_t length);
 
 // The program group and each shortcut's description become a folder and a file name below the

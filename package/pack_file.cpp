@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/path_text.h"
+
 namespace {
 
 constexpr size_t kCopyBufferSize = 65536;
@@ -32,9 +34,10 @@ void CreateFolderAndParents(char* folder) {
   if (platform::CreateFolder(folder) ||
       platform::ClassifyError(platform::LastError()) != platform::FsError::kNotFound)
     return;
-  char* cut = strrchr(folder, '\\');
-  if (!cut)
+  size_t at = 0;
+  if (!platform::LastSeparator(folder, strlen(folder), &at))
     return;
+  char* cut = folder + at;
   *cut = '\0';
   CreateFolderAndParents(folder);
   *cut = '\\';
@@ -43,11 +46,10 @@ void CreateFolderAndParents(char* folder) {
 
 // Creates every missing folder on the way to the file.
 void CreateFoldersOnPath(const char* path) {
-  const char* last = strrchr(path, '\\');
-  if (!last)
+  size_t length = 0;
+  if (!platform::LastSeparator(path, strlen(path), &length))
     return;
   char folder[kMaxPathChars + 2];
-  size_t length = static_cast<size_t>(last - path);
   memcpy(folder, path, length);
   folder[length] = '\0';
   CreateFolderAndParents(folder);
@@ -72,6 +74,10 @@ bool CPackFile::Open(const char* path, bool readMode) {
   m_dwStopError = 0;
   m_szStopName[0] = '\0';
   m_szLastFolder[0] = '\0';
+  m_heldBase.clear();
+  m_base.Close();
+  m_chain.clear();
+  m_chainNames.clear();
   m_bMemberPending = false;
   m_nextHeader = -1;
   m_packageSize = -1;
@@ -92,7 +98,9 @@ bool CPackFile::MakeFolders(const char* path) {
   // Members come folder by folder: when this one's folder is the one the last walk made, the
   // walk would only meet existing folders. Should the file's open fail anyway (a folder removed
   // meanwhile), the caller walks after all.
-  size_t folderLength = strrchr(path, '\\') - path + 1;
+  size_t folderLength = 0;
+  platform::LastSeparator(path, strlen(path), &folderLength);
+  ++folderLength;
   if (folderLength == strlen(m_szLastFolder) && memcmp(path, m_szLastFolder, folderLength) == 0)
     return true;
   CreateFoldersOnPath(path);
@@ -203,7 +211,10 @@ bool CPackFile::NextMember(const char* destFolder, char* nameOut) {
   // Damage shows before any folder is made for the member.
   if (!TakeMemberData(header.dataSize))
     return false;
-  m_bWalkSkipped = MakeFolders(m_szMemberPath);
+  m_folderFault = HoldFolders(destFolder, header.name);
+  size_t lastSeparator = 0;
+  platform::LastSeparator(m_szMemberPath, strlen(m_szMemberPath), &lastSeparator);
+  m_leafAt = lastSeparator + 1;
 
   if (nameOut)
     memcpy(nameOut, header.name, header.nameLength + 1);
@@ -238,12 +249,60 @@ bool CPackFile::TakeMemberData(uint32_t size) {
   return true;
 }
 
-bool CPackFile::UnzipMember(const char* destPath, UnzipFault* fault) {
+platform::EntryFault CPackFile::HoldFolders(const char* destFolder, const char* name) {
+  platform::EntryFault fault = platform::EntryFault::kNone;
+  if (!m_base.IsOpen() || m_heldBase != destFolder) {
+    m_chain.clear();
+    m_chainNames.clear();
+    m_heldBase = destFolder;
+    // The chosen folder and any missing parents are made by name: the user chose where.
+    char folder[kMaxPathChars + 2];
+    size_t length = strlen(destFolder);
+    if (length > kMaxPathChars)
+      return platform::EntryFault::kError;
+    memcpy(folder, destFolder, length + 1);
+    if (!platform::FolderExists(folder))
+      CreateFolderAndParents(folder);
+    if (!m_base.OpenBase(destFolder, false, &fault)) {
+      m_heldBase.clear();
+      return fault;
+    }
+  }
+  // Members come folder by folder: the chain the last one needed mostly serves this one too.
+  size_t length = strlen(name);
+  size_t depth = 0;
+  for (size_t start = 0, end; (end = platform::NextSeparator(name, length, start)) < length;
+       start = end + 1, ++depth) {
+    std::string component(name + start, end - start);
+    if (depth < m_chainNames.size() && m_chainNames[depth] == component)
+      continue;
+    m_chain.resize(depth);
+    m_chainNames.resize(depth);
+    platform::CHeldFolder next;
+    if (!next.CreateChild(depth ? m_chain.back() : m_base, component.c_str(), &fault))
+      return fault;
+    m_chain.push_back(std::move(next));
+    m_chainNames.push_back(component);
+  }
+  m_chain.resize(depth);
+  m_chainNames.resize(depth);
+  return platform::EntryFault::kNone;
+}
+
+bool CPackFile::UnzipMember(UnzipFault* fault) {
   if (!m_bMemberPending) {
     *fault = UnzipFault::kNotZip;
     return false;
   }
   m_bMemberPending = false;
+  if (m_folderFault != platform::EntryFault::kNone) {
+    *fault = m_folderFault == platform::EntryFault::kError ? UnzipFault::kCannotWrite
+                                                           : UnzipFault::kLinkedFolder;
+    // The next member builds its chain anew.
+    m_chain.clear();
+    m_chainNames.clear();
+    return false;
+  }
   ArchiveSpan span;
   span.size = m_memberSize;
   if (m_memberSize <= m_inMemoryMax) {
@@ -252,14 +311,9 @@ bool CPackFile::UnzipMember(const char* destPath, UnzipFault* fault) {
     span.stream = m_pFile.Get();
     span.offset = m_memberOffset;
   }
-  bool ok = UnzipSingleFile(span, destPath, fault, m_pGate, m_pCloser);
-  if (!ok && *fault == UnzipFault::kCannotWrite && m_bWalkSkipped) {
-    CreateFoldersOnPath(destPath);
-    ok = UnzipSingleFile(span, destPath, fault, m_pGate, m_pCloser);
-  }
-  if (!ok && *fault == UnzipFault::kCannotWrite)
-    m_szLastFolder[0] = '\0';
-  return ok;
+  MemberTarget target{m_chain.empty() ? &m_base : &m_chain.back(), m_szMemberPath + m_leafAt,
+                      m_szMemberPath};
+  return UnzipSingleFile(span, target, fault, m_pGate, m_pCloser);
 }
 
 const char* DescribePackStop(PackStop stop) {

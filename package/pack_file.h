@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "package/copy_gate.h"
 #include "package/pack_format.h"
 #include "package/unzip_single.h"
 #include "platform/file.h"
 #include "platform/fs.h"
+#include "platform/held_folder.h"
 
 // Members up to this size are read into memory whole and unpacked from there.
 constexpr uint32_t kMemberInMemoryMax = 65536;
@@ -48,17 +51,21 @@ class CPackFile {
   bool ExtractNext(const char* destFolder, FILE* stream, char* nameOut);
 
   // Reads the next member's header from the object's own stream, checks its name and makes the
-  // folders below destFolder that its file needs, staging nothing. On success copies the name
-  // into nameOut (260 bytes) when given; UnzipMember may then unpack the member into
-  // MemberPath(). False at the end of the package and on any failure, with StopReason() as for
-  // ExtractNext. Not to be mixed with ExtractNext on one object.
+  // folders below destFolder that its file needs, staging nothing. Those folders are opened
+  // without following a link and held until a later member needs others: one that is a link or
+  // junction is not used (UnzipMember then fails), as a program that can write the chosen folder
+  // could make one to send the files anywhere. destFolder itself, the user's choice, may be
+  // one. On success copies the name into nameOut (260 bytes) when given; UnzipMember may then
+  // unpack the member into MemberPath(). False at the end of the package and on any failure,
+  // with StopReason() as for ExtractNext. Not to be mixed with ExtractNext on one object.
   bool NextMember(const char* destFolder, char* nameOut);
   // destFolder + "\" + name of the member NextMember read last.
   const char* MemberPath() const { return m_szMemberPath; }
-  // Unpacks the member NextMember read into destPath, reading its archive in the package and
-  // replacing a file there whatever its attributes. False with the reason in fault when the file
-  // did not arrive intact; reading goes on either way.
-  bool UnzipMember(const char* destPath, UnzipFault* fault);
+  // Unpacks the member NextMember read into MemberPath(), reading its archive in the package,
+  // through the folders NextMember holds; whatever had the file's name loses it first and is
+  // never written into. False with the reason in fault when the file did not arrive intact;
+  // reading goes on either way.
+  bool UnzipMember(UnzipFault* fault);
   // Members up to bytes (at most kMemberInMemoryMax) are read into memory; the fuzzer sets 0 to
   // reach the reading in place with small inputs.
   void SetMemberInMemoryMax(uint32_t bytes) {
@@ -86,6 +93,9 @@ class CPackFile {
   // Makes the folders on the way to path unless they are the ones the last member went into;
   // true when the walk was skipped.
   bool MakeFolders(const char* path);
+  // Holds destFolder and the folders below it that name's file goes into, making the missing
+  // ones; the fault of the first that cannot be held.
+  platform::EntryFault HoldFolders(const char* destFolder, const char* name);
   // Creates the staged file, and the folders on its way when they may be missing.
   bool OpenStaged(const char* staged, platform::CFile* out);
   // Reads the data of a member NextMember found, or checks that the package holds all of it.
@@ -101,9 +111,17 @@ class CPackFile {
   // The folder (with its final backslash) that the last member's file went into.
   char m_szLastFolder[kMaxPathChars + 2] = {};
 
+  // The folders NextMember holds: destFolder, and below it the chain the last member's file
+  // went into, by their names.
+  std::string m_heldBase;
+  platform::CHeldFolder m_base;
+  std::vector<platform::CHeldFolder> m_chain;
+  std::vector<std::string> m_chainNames;
+
   // The member NextMember read last, until UnzipMember takes it.
   bool m_bMemberPending = false;
-  bool m_bWalkSkipped = false;
+  platform::EntryFault m_folderFault = platform::EntryFault::kNone;
+  size_t m_leafAt = 0;  // where the file's own name starts in m_szMemberPath
   uint32_t m_memberSize = 0;
   char m_szMemberPath[kMaxPathChars + 2] = {};
   uint32_t m_inMemoryMax = kMemberInMemoryMax;

@@ -7,7 +7,7 @@ WalkEnd WalkPackage(CPackFile* pack, const char* location, IMemberVisitor* visit
     if (!visitor->BeforeUnpack(member))
       return WalkEnd::kVisitorStopped;
     UnzipFault fault = UnzipFault::kNone;
-    pack->UnzipMember(member.path, &fault);
+    pack->UnzipMember(&fault);
     if (!visitor->AfterUnpack(member, fault))
       return WalkEnd::kVisitorStopped;
   }

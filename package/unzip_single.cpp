@@ -8,6 +8,7 @@
 #include "platform/file.h"
 #include "platform/file_closer.h"
 #include "platform/fs.h"
+#include "platform/held_folder.h"
 
 namespace {
 
@@ -132,8 +133,6 @@ UnzipFault CopyMember(unzFile archive, FILE* out, ICopyGate* gate) {
   return unzeof(archive) ? UnzipFault::kNone : UnzipFault::kDamaged;
 }
 
-// How the output is opened: refusing a read-only file, or replacing any file there.
-enum class Output { kRefuseReadOnly, kReplace };
 
 // Buffered bytes reach the disk here; a full disk shows up now. The close itself is the closer's
 // when there is one.
@@ -146,8 +145,9 @@ bool FinishOutput(platform::CFile* out, const char* destPath, platform::CFileClo
   return true;
 }
 
-bool UnzipOpened(const UnzArchive& archive, const char* destPath, Output output, UnzipFault* fault,
-                 ICopyGate* gate, platform::CFileCloser* closer) {
+// Unpacks into destPath, or, given a target, into its name inside its held folder.
+bool UnzipOpened(const UnzArchive& archive, const char* destPath, const MemberTarget* target,
+                 UnzipFault* fault, ICopyGate* gate, platform::CFileCloser* closer) {
   if (fault)
     *fault = UnzipFault::kNone;
   if (!archive.get())
@@ -163,7 +163,9 @@ bool UnzipOpened(const UnzArchive& archive, const char* destPath, Output output,
     return Fail(fault, UnzipFault::kBadMember);
 
   platform::CFile out;
-  if (!(output == Output::kReplace ? out.OpenReplacing(destPath) : out.Open(destPath, "wb")))
+  platform::EntryFault entry = platform::EntryFault::kNone;
+  if (!(target ? out.OpenReplacingIn(*target->folder, target->name, &entry)
+               : out.Open(destPath, "wb")))
     return Fail(fault, UnzipFault::kCannotWrite);
   UnzipFault copied = CopyMember(archive.get(), out.Get(), gate);
   if (!FinishOutput(&out, destPath, closer) && copied == UnzipFault::kNone)
@@ -185,14 +187,14 @@ bool UnzipSingleFile(const char* zipPath, const char* destPath) {
 
 bool UnzipSingleFile(const char* zipPath, const char* destPath, UnzipFault* fault) {
   UnzArchive archive(zipPath);
-  return UnzipOpened(archive, destPath, Output::kRefuseReadOnly, fault, nullptr, nullptr);
+  return UnzipOpened(archive, destPath, nullptr, fault, nullptr, nullptr);
 }
 
-bool UnzipSingleFile(const ArchiveSpan& span, const char* destPath, UnzipFault* fault,
+bool UnzipSingleFile(const ArchiveSpan& span, const MemberTarget& target, UnzipFault* fault,
                      ICopyGate* gate, platform::CFileCloser* closer) {
   SpanReader reader(span);
   UnzArchive archive(&reader);
-  return UnzipOpened(archive, destPath, Output::kReplace, fault, gate, closer);
+  return UnzipOpened(archive, target.path, &target, fault, gate, closer);
 }
 
 const char* DescribeUnzipFault(UnzipFault fault) {
@@ -213,6 +215,8 @@ const char* DescribeUnzipFault(UnzipFault fault) {
       return "the member's CRC does not match its data";
     case UnzipFault::kWriteFailed:
       return "the output file could not be written completely";
+    case UnzipFault::kLinkedFolder:
+      return "a folder on its way is a link or junction: nothing was written through it";
   }
   return "unpacking failed";
 }

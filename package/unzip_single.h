@@ -6,7 +6,8 @@
 
 namespace platform {
 class CFileCloser;
-}
+class CHeldFolder;
+}  // namespace platform
 
 // Unpacks the first member of a one-file zip archive into a file of the caller's choosing.
 
@@ -19,6 +20,7 @@ enum class UnzipFault {
   kDamaged,      // the data is corrupt or ends early; the output holds what came before
   kCrcMismatch,  // all data read, but its CRC-32 differs from the archive's
   kWriteFailed,  // writing or closing the output failed (a full disk)
+  kLinkedFolder,  // a folder on the way is a link or junction: nothing is written through it
 };
 
 // True only when the whole member was written to destPath intact. The output file is opened
@@ -34,11 +36,19 @@ struct ArchiveSpan {
   int64_t offset = 0;  // where the archive starts in stream
   uint64_t size = 0;
 };
-// The same as for a path, except that a file at destPath is replaced also when it is read-only,
-// hidden or system (and ends with normal attributes); gate is called between the buffers of
-// the copy, and a stream is left at an unspecified position. With a closer, the output is
-// flushed here and closed there, which then reports a failed close.
-bool UnzipSingleFile(const ArchiveSpan& archive, const char* destPath, UnzipFault* fault,
+// Where a member's file goes: the file name inside a folder held open, and its whole path, by
+// which reports name it.
+struct MemberTarget {
+  const platform::CHeldFolder* folder;
+  const char* name;
+  const char* path;
+};
+// The same as for a path, except that the file is made as OpenReplacingIn makes it: whatever had
+// its name before (a read-only, hidden or system file, a hard or symbolic link) loses the name
+// and is never written into. gate is called between the buffers of the copy, and a stream is
+// left at an unspecified position. With a closer, the output is flushed here and closed there,
+// which then reports a failed close.
+bool UnzipSingleFile(const ArchiveSpan& archive, const MemberTarget& target, UnzipFault* fault,
                      ICopyGate* gate, platform::CFileCloser* closer = nullptr);
 
 const char* DescribeUnzipFault(UnzipFault fault);

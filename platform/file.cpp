@@ -1,5 +1,7 @@
 #include "platform/file.h"
 
+#include "platform/held_folder.h"
+
 namespace platform {
 
 CFile& CFile::operator=(CFile&& other) noexcept {
@@ -20,6 +22,12 @@ bool CFile::Open(const char* path, const char* mode) {
 bool CFile::OpenReplacing(const char* path) {
   Close();
   m_pFile = platform::OpenReplacing(path);
+  return m_pFile != nullptr;
+}
+
+bool CFile::OpenReplacingIn(const CHeldFolder& folder, const char* name, EntryFault* fault) {
+  Close();
+  m_pFile = platform::OpenReplacingIn(folder, name, fault);
   return m_pFile != nullptr;
 }
 
@@ -48,7 +56,9 @@ CReplacingFile::~CReplacingFile() {
 }
 
 bool CReplacingFile::Open() {
-  m_bCreated = m_file.Open(m_partial.c_str(), "wb");
+  // Never written into: a partial file left there, or a link of its name made by someone else,
+  // loses the name first.
+  m_bCreated = m_file.OpenReplacing(m_partial.c_str());
   return m_bCreated;
 }
 

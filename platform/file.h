@@ -10,6 +10,9 @@
 
 namespace platform {
 
+class CHeldFolder;
+enum class EntryFault;
+
 class CFile {
  public:
   CFile() = default;
@@ -22,8 +25,11 @@ class CFile {
   // OpenFile on an installer path; closes any open stream first. False, with the system's
   // error code kept, when it cannot be opened.
   bool Open(const char* path, const char* mode);
-  // OpenReplacing on path: a new file for writing, whatever the attributes of one there.
+  // OpenReplacing on path: a new file for writing in place of whatever had the name, never
+  // written into (platform/held_folder.h).
   bool OpenReplacing(const char* path);
+  // The same for the file name inside a held folder.
+  bool OpenReplacingIn(const CHeldFolder& folder, const char* name, EntryFault* fault);
   // True when nothing was open, or when everything written reached the file.
   bool Close();
   // Gives the stream up, unclosed, to the caller, who closes it.

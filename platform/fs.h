@@ -35,15 +35,10 @@ bool SeekFile(FILE* file, int64_t offset, int origin);
 // sides, also for root on POSIX, which models the Windows read-only attribute.
 FILE* OpenFile(const char* path, const char* mode);
 
-// A new, empty file at path for writing ("wb") in place of any file there, also one that is
-// read-only, hidden or system, which ends with normal attributes as any other does. The create
-// comes first and is repeated after the attributes were reset only when they made it fail: no
-// lookup of the name is spent on a file that is new.
-FILE* OpenReplacing(const char* path);
-
 // One folder level, like CreateDirectoryA: false when it exists or the parent is missing.
 bool CreateFolder(const char* path);
 bool RemoveFolder(const char* path);  // empty folders only
+// A copy of from at to, made as OpenReplacing makes a file (platform/held_folder.h).
 bool CopyFileReplacing(const char* from, const char* to);
 bool SetNormalAttributes(const char* path);  // clears read-only (and hidden/system on Windows)
 bool SetReadOnly(const char* path);

@@ -1,5 +1,6 @@
 // File-system helpers built on the per-system calls, the same on every build.
 #include "platform/file.h"
+#include "platform/held_folder.h"
 
 namespace platform {
 
@@ -16,6 +17,22 @@ bool ReadWholeFile(const char* path, const char* mode, std::string* bytes) {
     return false;
   CFile file;
   return file.Open(path, mode) && ReadToEnd(file.Get(), bytes);
+}
+
+bool CopyFileReplacing(const char* from, const char* to) {
+  CFile in;
+  if (!in.Open(from, "rb"))
+    return false;
+  CFile out;
+  if (!out.OpenReplacing(to))
+    return false;
+  char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, in.Get())) > 0) {
+    if (fwrite(buffer, 1, n, out.Get()) != n)
+      return false;
+  }
+  return !ferror(in.Get()) && out.Close();
 }
 
 bool RemoveTree(const char* path) {

@@ -95,62 +95,12 @@ FILE* OpenFile(const char* path, const char* mode) {
   return fopen(host.c_str(), mode);
 }
 
-FILE* OpenReplacing(const char* path) {
-  std::string host = HostPath(path);
-  int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0 && errno == EACCES && SetNormalAttributes(path))
-    fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0)
-    return nullptr;
-  // Root opens a read-only file all the same; it must not stay read-only for that.
-  struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR))
-    fchmod(fd, st.st_mode | S_IWUSR);
-  FILE* file = fdopen(fd, "wb");
-  if (!file) {
-    int saved = errno;
-    close(fd);
-    errno = saved;
-  }
-  return file;
-}
-
 bool CreateFolder(const char* path) {
   return mkdir(HostPath(path).c_str(), 0777) == 0;
 }
 
 bool RemoveFolder(const char* path) {
   return rmdir(HostPath(path).c_str()) == 0;
-}
-
-bool CopyFileReplacing(const char* from, const char* to) {
-  FILE* in = OpenFile(from, "rb");
-  if (!in)
-    return false;
-  FILE* out = OpenFile(to, "wb");
-  if (!out) {
-    int saved = errno;
-    fclose(in);
-    errno = saved;
-    return false;
-  }
-  char buffer[65536];
-  bool ok = true;
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) {
-    if (fwrite(buffer, 1, n, out) != n) {
-      ok = false;
-      break;
-    }
-  }
-  int saved = errno;
-  if (ferror(in))
-    ok = false;
-  fclose(in);
-  if (fclose(out) != 0)
-    ok = false;
-  errno = saved;
-  return ok;
 }
 
 bool SetNormalAttributes(const char* path) {

@@ -86,61 +86,12 @@ FILE* OpenFile(const char* path, const char* mode) {
   return file;
 }
 
-namespace {
-
-// With any of these Windows refuses to replace a file by creating it anew.
-constexpr DWORD kRefusingAttributes =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-
-// As fopen's "wb" creates: shared for reading and writing, normal attributes.
-HANDLE CreateForWriting(const char* path) {
-  return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-}  // namespace
-
-FILE* OpenReplacing(const char* path) {
-  HANDLE file = CreateForWriting(path);
-  if (file == INVALID_HANDLE_VALUE) {
-    DWORD error = GetLastError();
-    if (error != ERROR_ACCESS_DENIED || !SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) {
-      SetLastError(error);
-      return nullptr;
-    }
-    file = CreateForWriting(path);
-    if (file == INVALID_HANDLE_VALUE)
-      return nullptr;
-  } else if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    // Wine replaces such a file without refusing, and keeps its attributes; they go all the same.
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileInformationByHandle(file, &info) && (info.dwFileAttributes & kRefusingAttributes))
-      SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-  }
-  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
-  if (fd == -1) {
-    CloseHandle(file);
-    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-    return nullptr;
-  }
-  FILE* stream = _fdopen(fd, "wb");
-  if (!stream) {
-    _close(fd);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  }
-  return stream;
-}
-
 bool CreateFolder(const char* path) {
   return CreateDirectoryA(path, nullptr) != 0;
 }
 
 bool RemoveFolder(const char* path) {
   return RemoveDirectoryA(path) != 0;
-}
-
-bool CopyFileReplacing(const char* from, const char* to) {
-  return CopyFileA(from, to, FALSE) != 0;
 }
 
 bool SetNormalAttributes(const char* path) {

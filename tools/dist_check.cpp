@@ -4,6 +4,7 @@
 
 #include "package/member_name.h"
 #include "platform/fs.h"
+#include "platform/path_text.h"
 #include "platform/profile.h"
 #include "platform/profile_parse.h"
 #include "platform/profile_text.h"
@@ -81,6 +82,25 @@ bool ParseItemKey(const std::string& key, long long* item, bool* readable) {
   return true;
 }
 
+// On Chinese, Japanese or Korean Windows a lead byte takes the byte after it as the second half
+// of one character, so a '\' or ASCII letter there is no longer itself. mkpak knows no target
+// code page, so any of the four counts.
+bool ReadsDifferentlyWithTwoByteCharacters(const std::string& name) {
+  const unsigned codePages[] = {932, 936, 949, 950};
+  for (size_t i = 0; i + 1 < name.size(); ++i) {
+    unsigned char byte = static_cast<unsigned char>(name[i]);
+    char next = name[i + 1];
+    bool taken = next == '\\' || (next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z');
+    if (byte < 0x80 || !taken)
+      continue;
+    for (unsigned codePage : codePages) {
+      if (platform::IsLeadByteIn(codePage, byte))
+        return true;
+    }
+  }
+  return false;
+}
+
 std::string ItemKey(long long item, const char* field) {
   return "item" + std::to_string(item) + field;
 }
@@ -151,6 +171,13 @@ class CDistCheck {
         Error("data.pak: " + m_members[i] + " is member " + std::to_string(i + 1) +
               ", not the first, so an installation stopped before it cannot be removed; leave "
               "it out of the payload and pack it with --uninstaller");
+    }
+    for (const std::string& member : m_members) {
+      if (ReadsDifferentlyWithTwoByteCharacters(member))
+        Warn("data.pak: member '" + member +
+             "' has a byte of 0x80 or above before a backslash or ASCII letter, so on Chinese, "
+             "Japanese or Korean Windows the name reads differently (the two make one "
+             "character); use ASCII names");
     }
     if (!uninstaller)
       Warn(

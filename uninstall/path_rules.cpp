@@ -1,11 +1,12 @@
 #include "uninstall/path_rules.h"
 
 #include "package/member_name.h"
+#include "platform/path_text.h"
 
 namespace {
 
-char FoldAscii(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+size_t Length(const CString& text) {
+  return static_cast<size_t>(text.GetLength());
 }
 
 // The part below an allowed folder must be a name the installer itself could have made: the
@@ -14,51 +15,49 @@ bool IsPlainName(const CString& rest) {
   return !rest.IsEmpty() && CheckMemberName(rest, rest.GetLength()) == NameCheck::kOk;
 }
 
-bool SamePrefix(const CString& path, const CString& prefix) {
-  int length = prefix.GetLength();
-  if (path.GetLength() < length)
-    return false;
-  for (int i = 0; i < length; ++i) {
-    if (FoldAscii(path[i]) != FoldAscii(prefix[i]))
-      return false;
-  }
-  return true;
+bool HasSeparator(const CString& name) {
+  return platform::NextSeparator(name, Length(name), 0) < Length(name);
 }
 
 bool IsLinkName(const CString& name) {
-  int length = name.GetLength();
-  if (length <= 4 || name.Find('\\') >= 0)
+  size_t length = Length(name);
+  if (length <= 4 || HasSeparator(name))
     return false;
-  CString ext = name.Right(4);
-  return ext[0] == '.' && FoldAscii(ext[1]) == 'L' && FoldAscii(ext[2]) == 'N' &&
-         FoldAscii(ext[3]) == 'K';
+  // The dot must be a character of its own, not the second half of one.
+  return platform::IsCharBoundary(name, length, length - 4) &&
+         platform::SamePathText(name.c_str() + length - 4, 4, ".LNK", 4);
 }
 
 }  // namespace
 
 CString NormalisePath(const CString& path) {
+  const char* text = path.c_str();
+  size_t length = Length(path);
   CString out;
-  for (int i = 0; i < path.GetLength(); ++i) {
-    char c = path[i] == '/' ? '\\' : path[i];
-    bool repeated = c == '\\' && out.GetLength() > 1 && out[out.GetLength() - 1] == '\\';
-    if (!repeated)
-      out += c;
+  bool separatorLast = false;
+  for (size_t i = 0; i < length;) {
+    size_t size = platform::CharSize(text, length, i);
+    bool separator = size == 1 && (text[i] == '\\' || text[i] == '/');
+    if (!separator)
+      out += CString(text + i, static_cast<int>(size));
+    else if (!separatorLast || out.GetLength() <= 1)
+      out += '\\';
+    separatorLast = separator;
+    i += size;
   }
-  if (out.GetLength() > 1 && out[out.GetLength() - 1] == '\\')
+  if (out.GetLength() > 1 && separatorLast)
     out.Delete(out.GetLength() - 1);
   return out;
 }
 
 bool SamePath(const CString& a, const CString& b) {
-  return a.GetLength() == b.GetLength() && SamePrefix(a, b);
+  return platform::SamePathText(a, Length(a), b, Length(b));
 }
 
 bool IsBelow(const CString& path, const CString& folder, CString* rest) {
-  int length = folder.GetLength();
-  if (length == 0 || path.GetLength() <= length + 1 || path[length] != '\\' ||
-      !SamePrefix(path, folder))
+  if (!platform::IsPathBelow(path, Length(path), folder, Length(folder)))
     return false;
-  *rest = path.Mid(length + 1);
+  *rest = path.Mid(folder.GetLength() + 1);
   return true;
 }
 
@@ -75,7 +74,7 @@ EntryPlace CEntryRules::Classify(const CString& path) const {
       return IsPlainName(rest) && IsLinkName(rest) ? EntryPlace::kGroupLink : EntryPlace::kRefused;
   }
   if (IsBelow(path, m_programs, &rest))
-    return IsPlainName(rest) && rest.Find('\\') < 0 ? EntryPlace::kGroup : EntryPlace::kRefused;
+    return IsPlainName(rest) && !HasSeparator(rest) ? EntryPlace::kGroup : EntryPlace::kRefused;
   if (IsBelow(path, m_desktop, &rest))
     return IsPlainName(rest) && IsLinkName(rest) ? EntryPlace::kDesktopLink : EntryPlace::kRefused;
   return EntryPlace::kRefused;

@@ -17,7 +17,9 @@ enum class EntryPlace {
 };
 
 // The path as it is compared and acted on: '/' read as '\', repeated backslashes collapsed (a
-// leading pair, which starts a network path, stays), no trailing backslash.
+// leading pair, which starts a network path, stays), no trailing backslash. Paths are text of
+// the ANSI code page (platform/path_text.h): the second byte of a two-byte character is never a
+// separator.
 CString NormalisePath(const CString& path);
 
 class CEntryRules {
@@ -32,6 +34,8 @@ class CEntryRules {
   void AddGroup(const CString& group) { m_groups.push_back(group); }
 
   const CString& InstallFolder() const { return m_install; }
+  const CString& Programs() const { return m_programs; }
+  const CString& Desktop() const { return m_desktop; }
 
  private:
   CString m_install;
@@ -40,9 +44,9 @@ class CEntryRules {
   std::vector<CString> m_groups;  // one per group entry: normally a single folder
 };
 
-// The same path, ASCII letters compared without regard to case.
+// The same path, ASCII letters compared without regard to case, two-byte characters exactly.
 bool SamePath(const CString& a, const CString& b);
 
-// Whether path lies below folder (case-insensitively, ASCII letters only); on success *rest is
-// what follows folder's backslash.
+// Whether path lies below folder (compared as SamePath does, and ending where a character of
+// path starts); on success *rest is what follows folder's backslash.
 bool IsBelow(const CString& path, const CString& folder, CString* rest);

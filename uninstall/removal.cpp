@@ -4,9 +4,16 @@
 #include <set>
 #include <string>
 
+#include "platform/held_folder.h"
+
+using platform::CHeldFolder;
+using platform::EntryFault;
+using platform::EntryKind;
+
 namespace {
 
-RemoveFileFn g_removeFile = platform::RemoveFile;
+RemoveFileFn g_removeFile = nullptr;
+BeforeActFn g_beforeAct = nullptr;
 
 bool IsKept(const CString& path, const std::vector<CString>& keep) {
   for (const CString& kept : keep) {
@@ -29,6 +36,80 @@ LeftReason ReasonFor(platform::ErrorCode error) {
   }
 }
 
+// The components of a relative path, folder by folder.
+std::vector<std::string> Components(const std::string& relative) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t slash; (slash = relative.find('\\', start)) != std::string::npos; start = slash + 1)
+    parts.push_back(relative.substr(start, slash - start));
+  parts.push_back(relative.substr(start));
+  return parts;
+}
+
+// The folders held on the way to the entry in hand: a base (the install folder, Programs or the
+// Desktop) and a chain below it, each folder opened without following a link and held while
+// anything below it is acted on. Entries come folder by folder, so the chain is kept from one
+// entry to the next as far as their folders agree.
+class CHeldChain {
+ public:
+  CHeldChain(const CString& base, bool noLinks) {
+    if (!base.IsEmpty())
+      m_baseOpened = m_base.OpenBase(base, noLinks, &m_baseFault);
+  }
+
+  // The folder named by the first count of parts, held with all above it; null, with the fault,
+  // when one of them cannot be.
+  const CHeldFolder* Reach(const std::vector<std::string>& parts, size_t count, EntryFault* fault) {
+    if (!m_baseOpened) {
+      *fault = m_baseFault;
+      return nullptr;
+    }
+    size_t same = 0;
+    while (same < m_names.size() && same < count && m_names[same] == parts[same])
+      ++same;
+    m_names.resize(same);
+    m_chain.resize(same);
+    while (m_chain.size() < count) {
+      CHeldFolder next;
+      if (!next.OpenChild(Top(), parts[m_chain.size()].c_str(), fault))
+        return nullptr;
+      m_names.push_back(parts[m_chain.size()]);
+      m_chain.push_back(std::move(next));
+    }
+    return &Top();
+  }
+
+  const std::string& BaseFinalPath() const { return m_base.FinalPath(); }
+  // The base counts only where it was found before: otherwise acts on it fail as moved.
+  void RequireBaseAt(const std::string& final) {
+    if (m_baseOpened && !final.empty() && !platform::SameFinalPath(m_base.FinalPath(), final)) {
+      m_base.Close();
+      m_baseOpened = false;
+      m_baseFault = EntryFault::kMoved;
+    }
+  }
+
+  // Lets everything go, the base too, and removes the base when it is empty.
+  EntryFault RemoveBase(platform::ErrorCode* error) {
+    m_chain.clear();
+    m_names.clear();
+    if (!m_baseOpened)
+      return m_baseFault;
+    m_baseOpened = false;
+    m_baseFault = EntryFault::kNotFound;
+    return m_base.RemoveSelf(error);
+  }
+
+ private:
+  const CHeldFolder& Top() const { return m_chain.empty() ? m_base : m_chain.back(); }
+
+  CHeldFolder m_base;
+  bool m_baseOpened = false;
+  EntryFault m_baseFault = EntryFault::kNotFound;
+  std::vector<CHeldFolder> m_chain;
+  std::vector<std::string> m_names;
+};
+
 class CRemoval {
  public:
   explicit CRemoval(RemovalReport* report) : m_report(report) {}
@@ -39,82 +120,70 @@ class CRemoval {
       m_report->firstLeft.push_back(LeftItem{path, reason, error});
   }
 
-  // A file or link: made writable, then deleted. One already gone counts as removed.
-  bool RemoveFile(const CString& path) {
-    platform::SetNormalAttributes(path);
-    bool removed = g_removeFile(path);
-    // Taken before the check below can change it.
-    platform::ErrorCode error = platform::LastError();
-    if (removed || !platform::FileExists(path)) {
-      ++m_report->removed;
-      return true;
+  // Removes relative (below chain's base, whose path is base) as kind asks, through held
+  // folders. True when it is gone, now or before.
+  bool Remove(CHeldChain* chain, const CString& path, const std::string& relative, EntryKind kind) {
+    std::vector<std::string> parts = Components(relative);
+    platform::ErrorCode error = 0;
+    EntryFault fault = EntryFault::kNone;
+    if (g_removeFile && kind != EntryKind::kFolder && !g_removeFile(path)) {
+      error = platform::LastError();
+      fault = EntryFault::kError;
+    } else if (const CHeldFolder* parent = chain->Reach(parts, parts.size() - 1, &fault)) {
+      fault = platform::RemoveEntry(*parent, parts.back().c_str(), kind, &error);
     }
-    Left(path, ReasonFor(error), error);
-    m_report->oursLeft = true;
-    return false;
+    return Account(path, fault, error);
   }
 
-  // Only when empty; what keeps it alive is not ours (ours was removed before), so it stays.
-  void RemoveFolder(const CString& path) {
-    bool removed = platform::RemoveFolder(path);
-    platform::ErrorCode error = platform::LastError();
-    if (removed || !platform::FolderExists(path)) {
-      ++m_report->removed;
-      return;
+  // What became of one act, in the report. A folder kept alive by what is not ours, and what is
+  // refused, do not count as ours left.
+  bool Account(const CString& path, EntryFault fault, platform::ErrorCode error) {
+    switch (fault) {
+      case EntryFault::kNone:
+      case EntryFault::kNotFound:
+        ++m_report->removed;
+        return true;
+      case EntryFault::kLink:
+      case EntryFault::kMoved:
+        Left(path, LeftReason::kThroughLink);
+        return false;
+      case EntryFault::kFolder:
+      case EntryFault::kNotFolder:
+        Left(path, LeftReason::kNotExpected);
+        return false;
+      case EntryFault::kOtherNames:
+        Left(path, LeftReason::kOtherNames, error);
+        return false;
+      case EntryFault::kError:
+        break;
     }
     LeftReason reason = ReasonFor(error);
     Left(path, reason, error);
     if (reason != LeftReason::kNotEmpty)
       m_report->oursLeft = true;
-  }
-
-  void Remove(const CString& path) {
-    if (platform::FolderExists(path))
-      RemoveFolder(path);
-    else
-      RemoveFile(path);
+    return false;
   }
 
  private:
   RemovalReport* m_report;
 };
 
-// Whether every folder between base and the entry is a plain folder. A link or junction there,
-// which anyone who can write the install folder could make, would turn a logged path inside
-// into a file anywhere. Each folder is asked once.
-class CFolderCheck {
- public:
-  explicit CFolderCheck(const CString& base) : m_base(base.str()) {}
-  bool Plain(const CString& path) {
-    const std::string& text = path.str();
-    for (size_t slash = text.find('\\', m_base.size() + 1); slash != std::string::npos;
-         slash = text.find('\\', slash + 1)) {
-      std::string folder = text.substr(0, slash);
-      if (m_plain.count(folder))
-        continue;
-      if (platform::IsLink(folder.c_str()))
-        return false;
-      m_plain.insert(folder);
-    }
-    return true;
-  }
-
- private:
-  std::string m_base;
-  std::set<std::string> m_plain;
-};
+// What follows folder's backslash in path (both normalised); the rules put every acted-on entry
+// below its folder.
+std::string Below(const CString& path, const CString& folder) {
+  CString rest;
+  return IsBelow(path, folder, &rest) ? rest.str() : std::string();
+}
 
 int Depth(const std::string& path) {
   return static_cast<int>(std::count(path.begin(), path.end(), '\\'));
 }
 
-// Every folder between the entry and the install folder, which itself stays for the end.
-void NoteFolders(const CString& path, const CString& installFolder, std::set<std::string>* out) {
-  std::string folder = path.str();
-  for (;;) {
-    size_t slash = folder.rfind('\\');
-    if (slash == std::string::npos || slash <= static_cast<size_t>(installFolder.GetLength()))
-      return;
+// Every folder between the entry and the install folder (relative to it), which itself stays
+// for the end.
+void NoteFolders(const std::string& relative, std::set<std::string>* out) {
+  std::string folder = relative;
+  for (size_t slash; (slash = folder.rfind('\\')) != std::string::npos;) {
     folder.resize(slash);
     if (!out->insert(folder).second)
       return;  // its parents were noted with it
@@ -124,78 +193,95 @@ void NoteFolders(const CString& path, const CString& installFolder, std::set<std
 }  // namespace
 
 void SetRemoveFileForTesting(RemoveFileFn fn) {
-  g_removeFile = fn ? fn : platform::RemoveFile;
+  g_removeFile = fn;
+}
+
+void SetBeforeActForTesting(BeforeActFn fn) {
+  g_beforeAct = fn;
 }
 
 RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* rules,
                             const std::vector<CString>& keep, IRemovalView* view) {
   std::vector<EntryPlace> places;
   places.reserve(entries.size());
+  bool haveGroup = false;
   for (const CString& entry : entries) {
     places.push_back(rules->Classify(entry));
-    if (places.back() == EntryPlace::kGroup)
-      rules->AddGroup(entry);
+    // The installer makes one group and logs it: a second folder in Programs is not its own.
+    if (places.back() == EntryPlace::kGroup) {
+      if (haveGroup)
+        places.back() = EntryPlace::kRefused;
+      else
+        rules->AddGroup(entry);
+      haveGroup = true;
+    }
   }
   // Links were classified before their group was known.
   for (size_t i = 0; i < entries.size(); ++i) {
-    if (places[i] == EntryPlace::kRefused)
-      places[i] = rules->Classify(entries[i]);
+    if (places[i] == EntryPlace::kRefused && rules->Classify(entries[i]) == EntryPlace::kGroupLink)
+      places[i] = EntryPlace::kGroupLink;
   }
 
   RemovalReport report;
   CRemoval removal(&report);
-  CFolderCheck installFolders(rules->InstallFolder());
+  // The user's folders only as they are: no link anywhere on the way.
+  CHeldChain install(rules->InstallFolder(), false);
+  CHeldChain programs(rules->Programs(), true);
+  CHeldChain desktop(rules->Desktop(), true);
   std::set<std::string> folders;
   view->BeginSteps(entries.size());
   for (size_t i = entries.size(); i-- > 0;) {
     const CString& path = entries[i];
     view->ShowPath(path);
+    if (g_beforeAct)
+      g_beforeAct(path);
     switch (places[i]) {
       case EntryPlace::kRefused:
         removal.Left(path, LeftReason::kRefused);
         break;
-      case EntryPlace::kInstall:
-        if (!installFolders.Plain(path)) {
-          removal.Left(path, LeftReason::kRefused);
-          break;
-        }
-        NoteFolders(path, rules->InstallFolder(), &folders);
+      case EntryPlace::kInstall: {
+        std::string relative = Below(path, rules->InstallFolder());
+        NoteFolders(relative, &folders);
         if (!IsKept(path, keep))
-          removal.Remove(path);
+          removal.Remove(&install, path, relative, EntryKind::kAny);
         break;
+      }
       case EntryPlace::kGroup:
-        removal.RemoveFolder(path);
+        removal.Remove(&programs, path, Below(path, rules->Programs()), EntryKind::kFolder);
         break;
       case EntryPlace::kGroupLink:
-        // The group itself must be the folder it seems, not a link to another.
-        if (platform::IsLink(path.Left(path.ReverseFind('\\'))))
-          removal.Left(path, LeftReason::kRefused);
-        else
-          removal.RemoveFile(path);
+        removal.Remove(&programs, path, Below(path, rules->Programs()), EntryKind::kFile);
         break;
       case EntryPlace::kDesktopLink:
-        removal.RemoveFile(path);
+        removal.Remove(&desktop, path, Below(path, rules->Desktop()), EntryKind::kFile);
         break;
     }
     view->StepProgress();
   }
 
+  report.installFinal = install.BaseFinalPath();
   std::vector<std::string> deepestFirst(folders.begin(), folders.end());
   std::stable_sort(deepestFirst.begin(), deepestFirst.end(),
                    [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
-  for (const std::string& folder : deepestFirst)
-    removal.RemoveFolder(folder.c_str());
+  for (const std::string& folder : deepestFirst) {
+    CString path = rules->InstallFolder() + "\\" + folder.c_str();
+    removal.Remove(&install, path, folder, EntryKind::kFolder);
+  }
   return report;
 }
 
 void FinishRemoval(const CString& installFolder, const std::vector<CString>& keep,
                    RemovalReport* report) {
   CRemoval removal(report);
+  CHeldChain install(installFolder, false);
+  install.RequireBaseAt(report->installFinal);
   for (const CString& path : keep) {
-    if (!removal.RemoveFile(path)) {
+    if (!removal.Remove(&install, path, Below(path, installFolder), EntryKind::kFile)) {
       report->keptForSecondRun = true;
       return;
     }
   }
-  removal.RemoveFolder(installFolder);
+  platform::ErrorCode error = 0;
+  EntryFault fault = install.RemoveBase(&error);
+  removal.Account(installFolder, fault, error);
 }

@@ -5,6 +5,7 @@
 // path being removed and one step per entry.
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "platform/cstring.h"
@@ -22,7 +23,16 @@ class IRemovalView {
   ~IRemovalView() = default;
 };
 
-enum class LeftReason { kInUse, kAccessDenied, kNotEmpty, kRefused, kOther };
+enum class LeftReason {
+  kInUse,
+  kAccessDenied,
+  kNotEmpty,
+  kRefused,      // outside where the installation puts things
+  kThroughLink,  // a link, or reached through one, or no longer where it was found
+  kNotExpected,  // a folder where a link belongs, or a file where a folder does
+  kOtherNames,   // a read-only file with further names: its attribute is not ours to change
+  kOther,
+};
 
 struct LeftItem {
   CString path;
@@ -39,6 +49,9 @@ struct RemovalReport {
   bool oursLeft = false;
   // The log and the uninstaller are still there for a second run.
   bool keptForSecondRun = false;
+  // Where the install folder was found when the entries went: the last files and the folder
+  // itself go only from there.
+  std::string installFinal;
 };
 
 // How many of the left items a report keeps by name.
@@ -55,6 +68,9 @@ RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* ru
 void FinishRemoval(const CString& installFolder, const std::vector<CString>& keep,
                    RemovalReport* report);
 
-// For tests: the call that deletes one file (platform::RemoveFile by default).
+// For tests: asked before a file or link goes; false makes that removal fail with the last error.
 using RemoveFileFn = bool (*)(const char* path);
 void SetRemoveFileForTesting(RemoveFileFn fn);
+// For tests: called before each entry is acted on, to change the disk between check and act.
+using BeforeActFn = void (*)(const char* path);
+void SetBeforeActForTesting(BeforeActFn fn);

@@ -41,6 +41,12 @@ const char* DescribeReason(LeftReason reason) {
       return "not empty: holds files the installation did not create";
     case LeftReason::kRefused:
       return "outside the installation: not touched";
+    case LeftReason::kThroughLink:
+      return "a link, or reached through one: not touched";
+    case LeftReason::kNotExpected:
+      return "not what the installation made there: not touched";
+    case LeftReason::kOtherNames:
+      return "read-only, with other names: left as it is";
     case LeftReason::kOther:
       break;
   }

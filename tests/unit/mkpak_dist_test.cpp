@@ -197,6 +197,16 @@ const FaultRow kFaults[] = {
     {"an item beyond itemnum",
      [](const std::string& d) { SetKey(d, "shortcut", "item2Desc", "Late"); }, 0,
      "warning: setup.ini: [shortcut] item2Desc is never read, as itemnum=2"},
+    {"member name two-byte code pages read differently",
+     [](const std::string& d) {
+       Write(d, "data.pak",
+             MemberBytes("uninstall.exe", "MZ") + PackageWithout(false) +
+                 MemberBytes("docs\\r\xE9sum\xE9.txt", "cv"));
+     },
+     0,
+     "warning: data.pak: member 'docs\\r\xE9sum\xE9.txt' has a byte of 0x80 or above before a "
+     "backslash or ASCII letter, so on Chinese, Japanese or Korean Windows the name reads "
+     "differently"},
     {"value the installer cuts",
      [](const std::string& d) { SetKey(d, "main", "title", std::string(260, 'x').c_str()); }, 0,
      "warning: setup.ini: [main] title is 260 characters long"},

@@ -209,21 +209,13 @@ TEST_F(PackFileTest, MembersUnpackInPlaceWithoutStagedArchives) {
     EXPECT_EQ(m_name, file.first);
     std::string finalPath = location + "\\" + m_name;
     UnzipFault fault;
-    EXPECT_TRUE(m_pack.UnzipMember(finalPath.c_str(), &fault)) << DescribeUnzipFault(fault);
+    EXPECT_TRUE(m_pack.UnzipMember(&fault)) << DescribeUnzipFault(fault);
     EXPECT_EQ(ReadWholeFile(finalPath), file.second);
   }
   EXPECT_FALSE(m_pack.NextMember(location.c_str(), m_name));
   EXPECT_EQ(m_pack.StopReason(), PackStop::kEnd);
   for (const std::string& created : Created())
     EXPECT_EQ(created.find(".zip"), std::string::npos) << created;
-
-  // A folder removed behind the reader's back is made again.
-  OpenPackage(MemberBytes("a\\x.txt", "x") + MemberBytes("a\\y.txt", "y"));
-  ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
-  ASSERT_TRUE(platform::RemoveTree(m_location.c_str()));
-  ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
-  UnzipFault fault;
-  EXPECT_TRUE(m_pack.UnzipMember((m_location + "\\a\\y.txt").c_str(), &fault));
 }
 
 TEST_F(PackFileTest, DamageFoundInPlaceStopsOrFailsOnlyThatMember) {
@@ -247,10 +239,10 @@ TEST_F(PackFileTest, DamageFoundInPlaceStopsOrFailsOnlyThatMember) {
   OpenPackage(big + MemberBytes("after.txt", "after"));
   ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
   UnzipFault fault;
-  EXPECT_FALSE(m_pack.UnzipMember((m_location + "\\big.dat").c_str(), &fault));
+  EXPECT_FALSE(m_pack.UnzipMember(&fault));
   EXPECT_EQ(fault, UnzipFault::kCrcMismatch);
   ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
-  EXPECT_TRUE(m_pack.UnzipMember((m_location + "\\after.txt").c_str(), &fault));
+  EXPECT_TRUE(m_pack.UnzipMember(&fault));
   EXPECT_EQ(ReadWholeFile(m_location + "\\after.txt"), "after");
 
   // With nothing staged, the longest path is the file's own.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/path_text.h"
 #include "platform/profile.h"
 #include "tests/unit/pack_fixtures.h"
 #include "tests/unit/test_support.h"
@@ -128,6 +129,23 @@ TEST_F(ShortcutPhaseTest, DefaultsApplyWhenKeysAreMissing) {
   ASSERT_EQ(log.size(), 6u);
   EXPECT_EQ(log[3], group);
   EXPECT_EQ(log[5], "filenum=5");
+}
+
+// Under code page 932 a location ending in 表 (95 5C) ends in no backslash: the base folder keeps
+// both bytes, and loses only a real trailing backslash.
+TEST_F(ShortcutPhaseTest, TheBaseFolderKeepsATwoByteCharacterWhole) {
+  platform::CCodePageForTesting codePage(932);
+  WriteIni("itemnum=1\r\nitem0FileName=tool.exe\r\n");
+  const std::string base = m_scratch.Join("\x95\x5c");
+  for (const std::string& typed : {base, base + "\\"}) {
+    SCOPED_TRACE(typed);
+    m_writer.calls.clear();
+    m_location = typed;
+    Install();
+    ASSERT_EQ(m_writer.calls.size(), 1u);
+    EXPECT_NE(m_writer.calls[0].find(" -> " + base + "\\tool.exe"), std::string::npos)
+        << m_writer.calls[0];
+  }
 }
 
 TEST_F(ShortcutPhaseTest, NoItemsStillMakeAndLogTheGroup) {

@@ -5,12 +5,15 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/path_text.h"
 #include "tests/unit/test_support.h"
 #include "uninstall/log_entries.h"
 #include "uninstall/path_rules.h"
 #include "uninstall/removal.h"
+#include "uninstall/uninstall_flow.h"
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -60,6 +63,26 @@ TEST(EntryRulesTest, OnlyWhereTheInstallationPutsThings) {
   EXPECT_EQ(bare.Classify("C:\\App\\Demo\\Run.lnk"), EntryPlace::kInstall);
 }
 
+// Under code page 932 the install folder C:\ア\表 ends in the byte 5C, the second half of 表
+// (95 5C), and ア (83 41) is no ヂ (83 61) in another case; ASCII letters still fold.
+TEST(EntryRulesTest, TwoByteCharactersStayWhole) {
+  platform::CCodePageForTesting codePage(932);
+  const std::string a = "C:\\\x83\x41";  // C:\ア
+  const std::string hyo = "\x95\x5c";
+  struct Row {
+    std::string entry;
+    EntryPlace place;
+  } rows[] = {
+      {a + "\\" + hyo + "\\x.txt", EntryPlace::kInstall},
+      {"c" + a.substr(1) + "\\" + hyo + "\\X.TXT", EntryPlace::kInstall},
+      {a + "\\" + hyo + "\x8c\x76\x8e\x5a\\x.txt", EntryPlace::kRefused},  // ...\表計算\x.txt
+      {"C:\\\x83\x61\\" + hyo + "\\x.txt", EntryPlace::kRefused},          // C:\ヂ\表\x.txt
+  };
+  CEntryRules rules(NormalisePath((a + "\\" + hyo).c_str()), "", "");
+  for (const Row& row : rows)
+    EXPECT_EQ(rules.Classify(NormalisePath(row.entry.c_str())), row.place) << row.entry;
+}
+
 class MapKeys : public ILogKeys {
  public:
   explicit MapKeys(std::map<std::string, std::string> keys) : m_keys(std::move(keys)) {}
@@ -107,7 +130,7 @@ class RecordingView : public IRemovalView {
 // An installed tree: three files in nested folders, the group with a link, a desktop link, the
 // uninstaller and its log, and things that are not ours.
 class RemovalTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     for (const char* folder :
          {"App", "App\\sub", "App\\sub\\deep", "Programs", "Programs\\Demo", "Desktop"})
@@ -184,20 +207,103 @@ TEST_F(RemovalTest, WhatCannotGoIsReportedAndASecondRunFinishes) {
 }
 
 #ifndef _WIN32
-// A link inside the install folder could lead anywhere: nothing behind it is touched. (Making a
-// link on Windows needs a privilege the tests do not have.)
-TEST_F(RemovalTest, NothingBehindALinkIsTouched) {
-  platform::CreateFolder(Path("elsewhere"));
-  ASSERT_TRUE(WriteWholeFile(Path("elsewhere\\victim.txt").c_str(), "not ours"));
-  ASSERT_EQ(symlink(platform::HostPath(Path("elsewhere")).c_str(),
-                    platform::HostPath(Path("App\\sub\\link")).c_str()),
-            0);
-  m_entries.push_back(Path("App\\sub\\link\\victim.txt"));
-  RemovalReport report = Run();
-  EXPECT_TRUE(platform::FileExists(Path("elsewhere\\victim.txt")));
-  ASSERT_FALSE(report.firstLeft.empty());
-  EXPECT_EQ(report.firstLeft[0].reason, LeftReason::kRefused);
+// What an unelevated program that can write the install folder or the user's folders may do to
+// turn the removal against files elsewhere, through the platform layer with POSIX links standing
+// in for junctions: a link made beforehand, a folder swapped for a link between the check and the
+// act (the install folder itself too), a hard link to a read-only file, a folder named like a
+// link. Nothing outside changes, and the entry is reported. (Windows links need a privilege the
+// tests do not have.)
+struct AttackRow {
+  const char* what;
+  void (*before)(RemovalTest*);  // made before the removal starts
+  const char* swapAt;            // the entry before which swap runs
+  void (*swap)(RemovalTest*);
+  const char* entry;  // an entry the log gains, if any
+  const char* reported;
+  LeftReason reason;
+};
+
+class AttackTest : public RemovalTest, public ::testing::WithParamInterface<AttackRow> {};
+
+AttackTest* g_fixture = nullptr;
+
+void SwapBefore(const char* path) {
+  const AttackRow& row = g_fixture->GetParam();
+  if (row.swapAt && std::string(path) == std::string(g_fixture->Path(row.swapAt)))
+    row.swap(g_fixture);
 }
+
+void MakeLink(RemovalTest* test, const char* target, const char* link) {
+  ASSERT_EQ(symlink(platform::HostPath(test->Path(target)).c_str(),
+                    platform::HostPath(test->Path(link)).c_str()),
+            0);
+}
+
+// The folder goes aside and a link to "elsewhere" takes its name.
+void SwapForLink(RemovalTest* test, const char* folder) {
+  std::string away = std::string(folder) + ".away";
+  ASSERT_TRUE(platform::RenameReplacing(test->Path(folder), test->Path(away.c_str())));
+  MakeLink(test, "elsewhere", folder);
+}
+
+const char* const kElsewhere[] = {"a.txt", "b.txt", "deep\\c.txt", "uninstall.exe",
+                                  "uninstall.ini"};
+
+TEST_P(AttackTest, NothingOutsideChanges) {
+  const AttackRow& row = GetParam();
+  // What lies elsewhere: files of the same names, one of them read-only.
+  platform::CreateFolder(Path("elsewhere"));
+  platform::CreateFolder(Path("elsewhere\\deep"));
+  for (const char* file : kElsewhere)
+    ASSERT_TRUE(WriteWholeFile(m_scratch.Join(std::string("elsewhere\\") + file), "not ours"));
+  ASSERT_TRUE(platform::SetReadOnly(Path("elsewhere\\a.txt")));
+  if (row.before)
+    row.before(this);
+  if (row.entry)
+    m_entries.push_back(Path(row.entry));
+  g_fixture = this;
+  SetBeforeActForTesting(SwapBefore);
+  RemovalReport report = Run();
+  FinishRemoval(Path("App"), m_keep, &report);
+  SetBeforeActForTesting(nullptr);
+
+  for (const char* file : kElsewhere)
+    EXPECT_EQ(ReadWholeFile(m_scratch.Join(std::string("elsewhere\\") + file)), "not ours") << file;
+  struct stat st;
+  ASSERT_EQ(stat(platform::HostPath(Path("elsewhere\\a.txt")).c_str(), &st), 0);
+  EXPECT_FALSE(st.st_mode & S_IWUSR) << "the file outside is no longer read-only";
+  bool reported = false;
+  for (const LeftItem& item : report.firstLeft)
+    reported |= item.path == Path(row.reported) && item.reason == row.reason;
+  EXPECT_TRUE(reported) << DescribeRemoval(report).c_str();
+}
+
+const AttackRow kAttacks[] = {
+    {"LinkInside", [](RemovalTest* t) { MakeLink(t, "elsewhere", "App\\sub\\link"); }, nullptr,
+     nullptr, "App\\sub\\link\\b.txt", "App\\sub\\link\\b.txt", LeftReason::kThroughLink},
+    {"SubfolderSwapped", nullptr, "Programs\\Demo",
+     [](RemovalTest* t) { SwapForLink(t, "App\\sub"); }, nullptr, "App\\sub\\deep\\c.txt",
+     LeftReason::kThroughLink},
+    {"InstallFolderSwapped", nullptr, "Programs\\Demo",
+     [](RemovalTest* t) { SwapForLink(t, "App"); }, nullptr, "App\\sub\\deep\\c.txt",
+     LeftReason::kThroughLink},
+    {"HardLinkToReadOnly",
+     [](RemovalTest* t) {
+       ASSERT_TRUE(platform::RemoveFile(t->Path("App\\a.txt")));
+       ASSERT_EQ(link(platform::HostPath(t->Path("elsewhere\\a.txt")).c_str(),
+                      platform::HostPath(t->Path("App\\a.txt")).c_str()),
+                 0);
+     },
+     nullptr, nullptr, nullptr, "App\\a.txt", LeftReason::kOtherNames},
+    {"FolderNamedLikeALink",
+     [](RemovalTest* t) {
+       ASSERT_TRUE(platform::RemoveFile(t->Path("Desktop\\Run.lnk")));
+       ASSERT_TRUE(platform::CreateFolder(t->Path("Desktop\\Run.lnk")));
+     },
+     nullptr, nullptr, nullptr, "Desktop\\Run.lnk", LeftReason::kNotExpected},
+};
+INSTANTIATE_TEST_SUITE_P(Attacks, AttackTest, ::testing::ValuesIn(kAttacks),
+                         [](const auto& info) { return std::string(info.param.what); });
 #endif
 
 bool RefuseUninstaller(const char* path) {

@@ -3,6 +3,8 @@
 // behind Install, the progress dialog, and what ends up on disk.
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -253,6 +255,62 @@ TEST_F(SetupTest, GroupThatCannotBeMadeIsReportedAsAShortcutProblem) {
   ASSERT_TRUE(ClickButton(dialog, IDOK));
   EXPECT_EQ(FinishInstall(), "Install completed! There are problems at create shortcut.");
   ExpectInstalled(m_dest);
+}
+
+// A shortcut's target and working folder, as the shell reads them back.
+bool ReadLink(const std::string& file, std::string* target, std::string* workingFolder) {
+  CoInitialize(nullptr);
+  IShellLinkA* link = nullptr;
+  IPersistFile* persist = nullptr;
+  WCHAR wide[MAX_PATH];
+  char text[2][MAX_PATH] = {};
+  bool ok = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IShellLinkA, reinterpret_cast<void**>(&link))) &&
+            SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+            MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH) != 0 &&
+            SUCCEEDED(persist->Load(wide, STGM_READ)) &&
+            SUCCEEDED(link->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+            SUCCEEDED(link->GetWorkingDirectory(text[1], MAX_PATH));
+  *target = text[0];
+  *workingFolder = text[1];
+  if (persist)
+    persist->Release();
+  if (link)
+    link->Release();
+  return ok;
+}
+
+// On Japanese Windows the folder name 表 is the bytes 95 5C: a folder ending in it ends in no
+// backslash, and everything goes inside it. Its own CTest entry runs it with a Japanese locale,
+// which gives Wine the code page 932.
+TEST_F(SetupTest, CodePage932FolderEndingInHyoHoldsEverything) {
+  if (GetACP() != 932)
+    GTEST_SKIP() << "needs code page 932 (a Japanese locale), not " << GetACP();
+  std::string location = m_scratch.Join("App \x95\x5c");
+  std::string group = "E2E 932 " + std::to_string(GetCurrentProcessId());
+  ASSERT_TRUE(
+      WriteWholeFile(m_dist + "\\setup.ini",
+                     "[main]\r\ntitle=E2E Setup\r\ntotalfiles=3\r\n[shortcut]\r\ngroup=" + group +
+                         "\r\nitemnum=1\r\nitem0FileName=app.exe\r\nitem0Desc=E2E App\r\n"));
+  HWND dialog = Start();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, location.c_str()));
+  ASSERT_TRUE(ClickButton(dialog, IDOK));
+  EXPECT_EQ(FinishInstall(), "Install completed!");
+  ExpectInstalled(location);
+  std::vector<platform::FolderEntry> beside;
+  ASSERT_TRUE(platform::ListFolder(m_scratch.path().c_str(), &beside));
+  EXPECT_EQ(beside.size(), 2u);  // dist and the install folder, nothing cut from its name
+
+  std::string groupFolder = ShellFolder("Programs") + "\\" + group;
+  std::string link = groupFolder + "\\E2E App.lnk";
+  std::string target;
+  std::string workingFolder;
+  EXPECT_TRUE(ReadLink(link, &target, &workingFolder)) << link;
+  EXPECT_EQ(target, location + "\\app.exe");
+  EXPECT_EQ(workingFolder, location);
+  platform::RemoveFile(link.c_str());
+  platform::RemoveFolder(groupFolder.c_str());
 }
 
 const ::testing::Environment* const g_keepDesktop =
