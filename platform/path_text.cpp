@@ -10,27 +10,6 @@ namespace {
 
 unsigned g_testCodePage = 0;  // 0: the system's
 
-#ifdef _WIN32
-// The ANSI code page cannot change while a program runs, so its lead bytes are read once.
-struct SystemLeadBytes {
-  bool lead[256] = {};
-  SystemLeadBytes() {
-    CPINFO info;
-    if (!GetCPInfo(CP_ACP, &info))
-      return;
-    for (int i = 0; i + 1 < MAX_LEADBYTES && (info.LeadByte[i] || info.LeadByte[i + 1]); i += 2) {
-      for (unsigned b = info.LeadByte[i]; b <= info.LeadByte[i + 1] && b < 256; ++b)
-        lead[b] = true;
-    }
-  }
-};
-
-bool SystemLeadByte(unsigned char byte) {
-  static const SystemLeadBytes table;
-  return table.lead[byte];
-}
-#endif
-
 char FoldAscii(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -52,8 +31,10 @@ bool IsLeadByteIn(unsigned codePage, unsigned char byte) {
 
 bool IsLeadByte(unsigned char byte) {
 #ifdef _WIN32
+  // The system's own table of the ANSI code page; a function's static table would need the C++
+  // runtime's guard, which brings its exception machinery into every program.
   if (g_testCodePage == 0)
-    return SystemLeadByte(byte);
+    return IsDBCSLeadByte(byte) != 0;
 #endif
   return IsLeadByteIn(g_testCodePage == 0 ? 1252 : g_testCodePage, byte);
 }

@@ -16,7 +16,7 @@
 namespace platform {
 
 // Whether byte starts a two-byte character in the ANSI code page: the system's on Windows
-// (read once), 1252 natively, unless a test has set one.
+// (asked of the system each time), 1252 natively, unless a test has set one.
 bool IsLeadByte(unsigned char byte);
 
 // Whether byte starts a two-byte character in codePage: 932, 936, 949 and 950 have lead bytes,

@@ -3,12 +3,13 @@
 #include <string>
 
 #include "platform/fs.h"
+#include "platform/path_text.h"
 #include "platform/profile.h"
 
 CString GetModuleDir() {
   std::string path = platform::ModuleFileName();
-  size_t slash = path.rfind('\\');
-  if (slash == std::string::npos)
+  size_t slash = 0;
+  if (!platform::LastSeparator(path.c_str(), path.size(), &slash))
     return CString();
   return CString(path.c_str(), static_cast<int>(slash + 1));
 }

@@ -1,6 +1,7 @@
 #include "ui/setup_dlg.h"
 
 #include "platform/fs.h"
+#include "platform/path_text.h"
 #include "platform/setup_config.h"
 #include "res/resource.h"
 #include "ui/folder_dialog.h"
@@ -40,8 +41,10 @@ BOOL CSetupDlg::OnInitDialog() {
   SetWindowText(ReadSetupString("main", "title", ""));
   CString location = ReadSetupString("main", "location", "");
   SetDlgItemText(IDC_LOCATION, location);
-  int slash = location.ReverseFind('\\');
-  m_strFolderName = slash >= 0 ? location.Mid(slash + 1) : CString();
+  size_t slash = 0;
+  m_strFolderName = platform::LastSeparator(location, location.GetLength(), &slash)
+                        ? location.Mid(static_cast<int>(slash) + 1)
+                        : CString();
   return TRUE;
 }
 
@@ -52,7 +55,9 @@ void CSetupDlg::OnBrowse() {
   if (!browser.Browse())
     return;
   CString path = browser.GetFolderPath();
-  if (path.IsEmpty() || path[path.GetLength() - 1] != '\\')
+  // A folder whose name ends in a two-byte character with 0x5C as its second byte (表) still
+  // needs its backslash.
+  if (!platform::EndsInSeparator(path, path.GetLength()))
     path += '\\';
   path += m_strFolderName;
   SetDlgItemText(IDC_LOCATION, path);

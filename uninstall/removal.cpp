@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/held_folder.h"
+#include "platform/path_text.h"
 
 using platform::CHeldFolder;
 using platform::EntryFault;
@@ -40,7 +41,9 @@ LeftReason ReasonFor(platform::ErrorCode error) {
 std::vector<std::string> Components(const std::string& relative) {
   std::vector<std::string> parts;
   size_t start = 0;
-  for (size_t slash; (slash = relative.find('\\', start)) != std::string::npos; start = slash + 1)
+  size_t length = relative.size();
+  for (size_t slash; (slash = platform::NextSeparator(relative.c_str(), length, start)) < length;
+       start = slash + 1)
     parts.push_back(relative.substr(start, slash - start));
   parts.push_back(relative.substr(start));
   return parts;
@@ -183,7 +186,7 @@ int Depth(const std::string& path) {
 // for the end.
 void NoteFolders(const std::string& relative, std::set<std::string>* out) {
   std::string folder = relative;
-  for (size_t slash; (slash = folder.rfind('\\')) != std::string::npos;) {
+  for (size_t slash; platform::LastSeparator(folder.c_str(), folder.size(), &slash);) {
     folder.resize(slash);
     if (!out->insert(folder).second)
       return;  // its parents were noted with it

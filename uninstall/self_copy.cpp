@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "platform/fs.h"
+#include "platform/path_text.h"
 
 using platform::CHandle;
 
@@ -222,10 +223,10 @@ void CHandover::LeaveOwnFolder() {
   if (!m_ownFolder)
     return;
   CString file = platform::ModuleFileName().c_str();
-  int slash = file.ReverseFind('\\');
-  if (slash <= 0)
+  size_t slash = 0;
+  if (!platform::LastSeparator(file, file.GetLength(), &slash) || slash == 0)
     return;
-  CString folder = file.Left(slash);
+  CString folder = file.Left(static_cast<int>(slash));
   // Renamed through the inherited handle, the only one allowed to: it shares no delete access.
   // The new name lies in the temporary folder and is as random as the folder's.
   CString outside = folder + ".exe";

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/fs.h"
+#include "platform/path_text.h"
 #include "shell/shell_folders.h"
 #include "ui/win_app.h"
 #include "uninstall/remove_dlg.h"
@@ -16,8 +17,9 @@ namespace {
 UninstallPlace PlaceOf(const CString& uninstaller) {
   UninstallPlace place;
   place.uninstaller = uninstaller;
-  int slash = uninstaller.ReverseFind('\\');
-  place.installFolder = slash > 0 ? uninstaller.Left(slash) : uninstaller;
+  size_t slash = 0;
+  bool found = platform::LastSeparator(uninstaller, uninstaller.GetLength(), &slash) && slash > 0;
+  place.installFolder = found ? uninstaller.Left(static_cast<int>(slash)) : uninstaller;
   if (!ReadShellFolders(&place.programs, &place.desktop)) {
     place.programs.Empty();
     place.desktop.Empty();

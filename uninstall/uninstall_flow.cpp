@@ -1,6 +1,7 @@
 #include "uninstall/uninstall_flow.h"
 
 #include "platform/fs.h"
+#include "platform/path_text.h"
 #include "platform/profile.h"
 #include "uninstall/log_entries.h"
 #include "uninstall/path_rules.h"
@@ -27,8 +28,10 @@ CString Canonical(const CString& path) {
 }
 
 CString FolderName(const CString& folder) {
-  int slash = folder.ReverseFind('\\');
-  return slash >= 0 ? folder.Mid(slash + 1) : folder;
+  size_t slash = 0;
+  return platform::LastSeparator(folder, folder.GetLength(), &slash)
+             ? folder.Mid(static_cast<int>(slash) + 1)
+             : folder;
 }
 
 const char* DescribeReason(LeftReason reason) {
