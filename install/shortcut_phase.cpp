@@ -75,9 +75,11 @@ bool CShortcutPhase::Run(const CString& location, CUninstallLog* log) {
     Log(log, groupFolder + linkName);
     if (ReadProfileInt("shortcut", ItemKey(item, "Desktop"), 0, m_strIniPath) != 0) {
       m_pView->WaitWhilePaused();
-      success &= linkSafe ? m_pWriter->CreateShortcut(targetName, description, linkName, baseFolder,
-                                                      desktop)
-                          : 0;
+      // Without a Desktop folder that counts, "\\name.lnk" would land in a drive's root.
+      success &=
+          linkSafe && !desktop.IsEmpty()
+              ? m_pWriter->CreateShortcut(targetName, description, linkName, baseFolder, desktop)
+              : 0;
       Log(log, desktop + linkName);
     }
   }

@@ -42,6 +42,7 @@ F Resolve(std::atomic<F>* slot, const char* dll, const char* name) {
 
 constexpr char kShell32[] = "shell32.dll";
 constexpr char kOle32[] = "ole32.dll";
+constexpr char kUserenv[] = "userenv.dll";
 
 std::atomic<decltype(&::SHBrowseForFolderA)> g_browseForFolder;
 std::atomic<decltype(&::SHGetPathFromIDListA)> g_getPathFromIdList;
@@ -50,6 +51,7 @@ std::atomic<decltype(&::ILClone)> g_clone;
 std::atomic<decltype(&::CoInitialize)> g_coInitialize;
 std::atomic<decltype(&::CoUninitialize)> g_coUninitialize;
 std::atomic<decltype(&::CoCreateInstance)> g_coCreateInstance;
+std::atomic<decltype(&::GetUserProfileDirectoryA)> g_getUserProfileDirectory;
 
 }  // namespace
 
@@ -98,6 +100,11 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID 
                          LPVOID* object) {
   auto fn = Resolve(&g_coCreateInstance, kOle32, "CoCreateInstance");
   return fn ? fn(clsid, outer, context, iid, object) : REGDB_E_CLASSNOTREG;
+}
+
+BOOL GetUserProfileDirectoryA(HANDLE token, LPSTR path, LPDWORD size) {
+  auto fn = Resolve(&g_getUserProfileDirectory, kUserenv, "GetUserProfileDirectoryA");
+  return fn ? fn(token, path, size) : FALSE;
 }
 
 }  // namespace platform

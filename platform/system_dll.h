@@ -13,19 +13,22 @@
 
 #include <objbase.h>
 #include <shlobj.h>
+#include <userenv.h>
 
 #include "platform/dll_search.h"
 
 namespace platform {
 
-// The few calls of shell32 and ole32 that the programs make, loaded on first use. Each answers as
-// the system's own would fail when its DLL or function cannot be had.
+// The few calls of shell32, ole32 and userenv that the programs make, loaded on first use. Each
+// answers as the system's own would fail when its DLL or function cannot be had.
 LPITEMIDLIST SHBrowseForFolderA(LPBROWSEINFOA info);
 BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE pidl, LPSTR path);
 HRESULT SHGetMalloc(IMalloc** malloc);
 PIDLIST_RELATIVE ILClone(PCUIDLIST_RELATIVE pidl);
 HRESULT CoInitialize(LPVOID reserved);
 void CoUninitialize();
+// userenv.
+BOOL GetUserProfileDirectoryA(HANDLE token, LPSTR path, LPDWORD size);
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
                          LPVOID* object);
 

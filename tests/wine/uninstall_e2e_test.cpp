@@ -355,6 +355,101 @@ TEST_F(UninstallTest, PlantedDllsAreNotLoaded) {
   }
 }
 
+// The user's Shell Folders values, set for one test and put back after it.
+class CShellFoldersSet {
+ public:
+  CShellFoldersSet(const std::string& programs, const std::string& desktop)
+      : m_programs(ShellFolder("Programs")), m_desktop(ShellFolder("Desktop")) {
+    Set(programs, desktop);
+  }
+  ~CShellFoldersSet() { Set(m_programs, m_desktop); }
+
+ private:
+  static void Set(const std::string& programs, const std::string& desktop) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER,
+                      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+                      KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+      return;
+    for (const auto& value :
+         {std::make_pair("Programs", programs), std::make_pair("Desktop", desktop)})
+      RegSetValueExA(key, value.first, 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(value.second.c_str()),
+                     static_cast<DWORD>(value.second.size() + 1));
+    RegCloseKey(key);
+  }
+  std::string m_programs;
+  std::string m_desktop;
+};
+
+// What an unelevated program could prepare to have the elevated programs write or delete
+// elsewhere: hard links to files outside (Wine makes real ones), and the user's folders in the
+// registry set to C:\ and to the system folder, with a log naming a group and links there.
+TEST_F(UninstallTest, NothingOutsideChangesThroughOtherNamesOrTheRegistry) {
+  std::string outside = m_scratch.Join("outside.txt");
+  std::string readOnly = m_scratch.Join("read-only.txt");
+  ASSERT_TRUE(WriteWholeFile(outside, "outside"));
+  ASSERT_TRUE(WriteWholeFile(readOnly, "read-only"));
+  ASSERT_TRUE(platform::SetReadOnly(readOnly.c_str()));
+  // Before the installation: a hard link where the package puts app.exe.
+  ASSERT_TRUE(platform::CreateFolder(m_dest.c_str()));
+  ASSERT_TRUE(CreateHardLinkA((m_dest + "\\app.exe").c_str(), outside.c_str(), nullptr));
+  Install();
+  EXPECT_EQ(ReadWholeFile(outside), "outside");
+  EXPECT_EQ(ReadWholeFile(m_dest + "\\app.exe"), "app.exe");
+
+  // After it: a logged file made a hard link to a read-only file, and the user's folders moved.
+  std::string readme = m_dest + "\\doc\\readme.txt";
+  ASSERT_TRUE(platform::RemoveFile(readme.c_str()));
+  ASSERT_TRUE(CreateHardLinkA(readme.c_str(), readOnly.c_str(), nullptr));
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, MAX_PATH);
+  std::string victims[] = {"C:\\E2E Victim " + std::to_string(GetCurrentProcessId()),
+                           std::string(system) + "\\E2E Victim.lnk"};
+  ASSERT_TRUE(platform::CreateFolder(victims[0].c_str()));
+  ASSERT_TRUE(WriteWholeFile(victims[0] + "\\x.lnk", "not ours"));
+  ASSERT_TRUE(WriteWholeFile(victims[1], "not ours"));
+  std::string log = m_dest + "\\uninstall.ini";
+  WritePrivateProfileStringA("files", "file9", victims[0].c_str(), log.c_str());
+  WritePrivateProfileStringA("files", "file10", (victims[0] + "\\x.lnk").c_str(), log.c_str());
+  WritePrivateProfileStringA("files", "file11", victims[1].c_str(), log.c_str());
+  WritePrivateProfileStringA("files", "filenum", "12", log.c_str());
+  std::vector<std::string> texts;
+  {
+    CShellFoldersSet moved("C:\\", system);
+    texts = Uninstall(IDYES);
+  }
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_NE(texts[1].find(readme + " (read-only, with other names"), std::string::npos) << texts[1];
+  EXPECT_EQ(ReadWholeFile(readOnly), "read-only");
+  EXPECT_NE(GetFileAttributesA(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(ReadWholeFile(victims[0] + "\\x.lnk"), "not ours");
+  EXPECT_EQ(ReadWholeFile(victims[1]), "not ours");
+  platform::RemoveTree(victims[0].c_str());
+  platform::RemoveFile(victims[1].c_str());
+  platform::SetNormalAttributes(readme.c_str());
+}
+
+// Code page 932: an install folder whose name ends in 表 (95 5C) is removed whole, and a sibling
+// whose name starts with the same characters, named in a tampered log, is left alone.
+TEST_F(UninstallTest, CodePage932RemovalLeavesTheSiblingAlone) {
+  if (GetACP() != 932)
+    GTEST_SKIP() << "needs code page 932 (a Japanese locale), not " << GetACP();
+  m_dest = m_scratch.Join("App \x95\x5c");
+  std::string sibling = m_scratch.Join("App \x95\x5c\x8c\x76\x8e\x5a");  // 表計算
+  ASSERT_TRUE(platform::CreateFolder(sibling.c_str()));
+  ASSERT_TRUE(WriteWholeFile(sibling + "\\x.txt", "not ours"));
+  Install();
+  std::string log = m_dest + "\\uninstall.ini";
+  WritePrivateProfileStringA("files", "file9", (sibling + "\\x.txt").c_str(), log.c_str());
+  WritePrivateProfileStringA("files", "filenum", "10", log.c_str());
+  std::vector<std::string> texts = Uninstall(IDYES);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[1].find("Uninstall completed!"), 0u) << texts[1];
+  EXPECT_FALSE(Exists(m_dest));
+  EXPECT_EQ(ReadWholeFile(sibling + "\\x.txt"), "not ours");
+}
+
 const ::testing::Environment* const g_keepDesktop =
     ::testing::AddGlobalTestEnvironment(new KeepDesktop);
 
