@@ -52,6 +52,8 @@ std::atomic<decltype(&::CoInitialize)> g_coInitialize;
 std::atomic<decltype(&::CoUninitialize)> g_coUninitialize;
 std::atomic<decltype(&::CoCreateInstance)> g_coCreateInstance;
 std::atomic<decltype(&::GetUserProfileDirectoryA)> g_getUserProfileDirectory;
+std::atomic<decltype(&::CreateStreamOnHGlobal)> g_createStreamOnHGlobal;
+std::atomic<decltype(&::GetHGlobalFromStream)> g_getHGlobalFromStream;
 
 }  // namespace
 
@@ -100,6 +102,16 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID 
                          LPVOID* object) {
   auto fn = Resolve(&g_coCreateInstance, kOle32, "CoCreateInstance");
   return fn ? fn(clsid, outer, context, iid, object) : REGDB_E_CLASSNOTREG;
+}
+
+HRESULT CreateStreamOnHGlobal(HGLOBAL global, BOOL deleteOnRelease, LPSTREAM* stream) {
+  auto fn = Resolve(&g_createStreamOnHGlobal, kOle32, "CreateStreamOnHGlobal");
+  return fn ? fn(global, deleteOnRelease, stream) : E_NOTIMPL;
+}
+
+HRESULT GetHGlobalFromStream(LPSTREAM stream, HGLOBAL* global) {
+  auto fn = Resolve(&g_getHGlobalFromStream, kOle32, "GetHGlobalFromStream");
+  return fn ? fn(stream, global) : E_NOTIMPL;
 }
 
 BOOL GetUserProfileDirectoryA(HANDLE token, LPSTR path, LPDWORD size) {

@@ -27,6 +27,8 @@ HRESULT SHGetMalloc(IMalloc** malloc);
 PIDLIST_RELATIVE ILClone(PCUIDLIST_RELATIVE pidl);
 HRESULT CoInitialize(LPVOID reserved);
 void CoUninitialize();
+HRESULT CreateStreamOnHGlobal(HGLOBAL global, BOOL deleteOnRelease, LPSTREAM* stream);
+HRESULT GetHGlobalFromStream(LPSTREAM stream, HGLOBAL* global);
 // userenv.
 BOOL GetUserProfileDirectoryA(HANDLE token, LPSTR path, LPDWORD size);
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,

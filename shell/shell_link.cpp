@@ -1,5 +1,7 @@
 #include "shell/shell_link.h"
 
+#include "platform/file.h"
+
 namespace {
 
 // Item-id lists come from the shell's allocator, so they go back to it.
@@ -90,7 +92,32 @@ int CShellLink::SaveLink(const CString& linkFile) {
   m_pShellLink->SetHotkey(m_info.m_wHotKey);
   m_pShellLink->SetShowCmd(m_info.m_nShowCmd);
 
-  return SUCCEEDED(m_pPersistFile->Save(path, TRUE)) ? 1 : 0;
+  return WriteLinkFile(linkFile) ? 1 : 0;
+}
+
+bool CShellLink::WriteLinkFile(const CString& linkFile) {
+  // The object saves into memory, and the bytes go into a new file made as every file we write
+  // is made: saved by name, the object would write through a hard or symbolic link that someone
+  // left under the link's name, into a file anywhere.
+  CComPtr<IPersistStream> persist;
+  CComPtr<IStream> memory;
+  if (FAILED(m_pShellLink->QueryInterface(IID_IPersistStream, persist.ReceiveVoid())) ||
+      FAILED(platform::CreateStreamOnHGlobal(nullptr, TRUE, memory.Receive())) ||
+      FAILED(persist->Save(memory, TRUE)))
+    return false;
+  STATSTG stat = {};
+  HGLOBAL global = nullptr;
+  if (FAILED(memory->Stat(&stat, STATFLAG_NONAME)) ||
+      FAILED(platform::GetHGlobalFromStream(memory, &global)))
+    return false;
+  size_t size = static_cast<size_t>(stat.cbSize.QuadPart);
+  const void* bytes = GlobalLock(global);
+  if (!bytes)
+    return false;
+  platform::CFile file;
+  bool written = file.OpenReplacing(linkFile) && fwrite(bytes, 1, size, file.Get()) == size;
+  GlobalUnlock(global);
+  return file.Close() && written;
 }
 
 int CreateShortcut(CString targetName, CString description, CString linkName,

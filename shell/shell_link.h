@@ -38,6 +38,8 @@ class CShellLink {
   int CreateLinkObject();
   int SetInfo(const CShortcutInfo& info);
   int SaveLink(const CString& linkFile);
+  // The object's bytes as a new file linkFile, never written into what had the name before.
+  bool WriteLinkFile(const CString& linkFile);
 
   // Released in reverse order: the persist interface, the link object, then the record.
   CShortcutInfo m_info;

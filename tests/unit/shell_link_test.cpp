@@ -91,6 +91,15 @@ TEST(CreateShortcut, WritesEverySettingAndReplaces) {
   EXPECT_EQ(std::vector<std::string>{"Tool.lnk"}, Names(links));
   ASSERT_TRUE(LoadLink(links + "\\Tool.lnk", &got));
   EXPECT_EQ(base + "other.exe", got.path);
+
+  // A hard link left under the link's name leads nowhere: the file elsewhere keeps its bytes.
+  const std::string elsewhere = scratch.Join("elsewhere.txt");
+  ASSERT_TRUE(WriteWholeFile(elsewhere, "not ours"));
+  ASSERT_TRUE(platform::RemoveFile((links + "\\Tool.lnk").c_str()));
+  ASSERT_TRUE(CreateHardLinkA((links + "\\Tool.lnk").c_str(), elsewhere.c_str(), nullptr));
+  ASSERT_EQ(1, CreateShortcut("\\tool.exe", "Tool", "\\Tool.lnk", base.c_str(), links.c_str()));
+  EXPECT_EQ(ReadWholeFile(elsewhere), "not ours");
+  ASSERT_TRUE(LoadLink(links + "\\Tool.lnk", &got));
 }
 
 // The wide buffer holds 259 characters and the NUL; one more is refused, never cut short.
