@@ -9,9 +9,16 @@
 #include "tests/unit/pack_fixtures.h"
 #include "tests/unit/test_support.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace {
 
 class PackFileTest : public ::testing::Test {
+ public:
+  std::string Path(const char* relative) const { return m_scratch.Join(relative); }
+
  protected:
   // Writes the package bytes and opens them with a reader as the installer does.
   void OpenPackage(const std::string& bytes) {
@@ -253,5 +260,78 @@ TEST_F(PackFileTest, DamageFoundInPlaceStopsOrFailsOnlyThatMember) {
   EXPECT_FALSE(m_pack.NextMember(m_location.c_str(), m_name));
   EXPECT_EQ(m_pack.StopReason(), PackStop::kPathTooLong);
 }
+
+#ifndef _WIN32
+// What a program that can write the chosen folder may prepare, or do between two members, to
+// have the installer write elsewhere: a link where a member's folder goes, that folder or the
+// chosen folder itself swapped for a link, a hard or symbolic link under a member's name. POSIX
+// links stand in for junctions (Windows ones need a privilege the tests do not have).
+struct PlantRow {
+  const char* what;
+  void (*before)(PackFileTest*);   // before the first member
+  void (*between)(PackFileTest*);  // between the two members
+  UnzipFault second;               // what becomes of the second member
+};
+
+class PlantTest : public PackFileTest, public ::testing::WithParamInterface<PlantRow> {};
+
+void Link(PackFileTest* test, const char* target, const char* link) {
+  ASSERT_EQ(symlink(platform::HostPath(test->Path(target).c_str()).c_str(),
+                    platform::HostPath(test->Path(link).c_str()).c_str()),
+            0);
+}
+
+void SwapForLink(PackFileTest* test, const char* folder) {
+  ASSERT_TRUE(platform::RenameReplacing(test->Path(folder).c_str(),
+                                        (test->Path(folder) + ".away").c_str()));
+  Link(test, "elsewhere", folder);
+}
+
+TEST_P(PlantTest, NothingElsewhereIsWritten) {
+  const PlantRow& row = GetParam();
+  ASSERT_TRUE(platform::CreateFolder(Path("elsewhere").c_str()));
+  ASSERT_TRUE(platform::CreateFolder(Path("dest").c_str()));
+  for (const char* name : {"1.txt", "2.txt"})
+    ASSERT_TRUE(WriteWholeFile(Path("elsewhere\\") + name, "not ours"));
+  if (row.before)
+    row.before(this);
+  OpenPackage(MemberBytes("sub\\1.txt", "ours") + MemberBytes("sub\\2.txt", "ours"));
+  UnzipFault fault = UnzipFault::kNone;
+  ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
+  m_pack.UnzipMember(&fault);
+  if (row.between)
+    row.between(this);
+  ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
+  m_pack.UnzipMember(&fault);
+  EXPECT_EQ(fault, row.second) << DescribeUnzipFault(fault);
+  for (const char* name : {"1.txt", "2.txt"})
+    EXPECT_EQ(ReadWholeFile(Path("elsewhere\\") + name), "not ours") << name;
+}
+
+const PlantRow kPlants[] = {
+    {"LinkWhereAFolderGoes", [](PackFileTest* t) { Link(t, "elsewhere", "dest\\sub"); }, nullptr,
+     UnzipFault::kLinkedFolder},
+    {"FolderSwappedBetweenMembers", nullptr, [](PackFileTest* t) { SwapForLink(t, "dest\\sub"); },
+     UnzipFault::kNone},
+    {"ChosenFolderSwappedBetweenMembers", nullptr, [](PackFileTest* t) { SwapForLink(t, "dest"); },
+     UnzipFault::kNone},
+    {"HardLinkUnderAMemberName",
+     [](PackFileTest* t) {
+       ASSERT_TRUE(platform::CreateFolder(t->Path("dest\\sub").c_str()));
+       ASSERT_EQ(link(platform::HostPath(t->Path("elsewhere\\2.txt").c_str()).c_str(),
+                      platform::HostPath(t->Path("dest\\sub\\2.txt").c_str()).c_str()),
+                 0);
+     },
+     nullptr, UnzipFault::kNone},
+    {"SymbolicLinkUnderAMemberName",
+     [](PackFileTest* t) {
+       ASSERT_TRUE(platform::CreateFolder(t->Path("dest\\sub").c_str()));
+       Link(t, "elsewhere\\2.txt", "dest\\sub\\2.txt");
+     },
+     nullptr, UnzipFault::kNone},
+};
+INSTANTIATE_TEST_SUITE_P(Plants, PlantTest, ::testing::ValuesIn(kPlants),
+                         [](const auto& info) { return std::string(info.param.what); });
+#endif
 
 }  // namespace
