@@ -93,6 +93,13 @@ FILE* OpenReplacingIn(const CHeldFolder& parent, const char* name, EntryFault* f
 // never written into through it. The create comes first: no lookup is spent on a new name.
 FILE* OpenReplacing(const char* path);
 
+#ifdef _WIN32
+// For tests under Wine, which makes no junctions: whether what lies at a final path is taken for
+// a reparse point. None by default.
+using LinkForTestingFn = bool (*)(const std::string& finalPath);
+void SetLinkForTesting(LinkForTestingFn fn);
+#endif
+
 // Paths as the system's final-path query spells them compare alike: letters in any case.
 bool SameFinalPath(const std::string& a, const std::string& b);
 

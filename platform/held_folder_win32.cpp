@@ -45,8 +45,15 @@ bool FinalPathOf(HANDLE handle, std::string* out) {
   return true;
 }
 
-bool Attributes(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
-  return GetFileInformationByHandle(handle, info) != 0;
+LinkForTestingFn g_linkForTesting = nullptr;
+
+// The handle's attributes, with a test's stand-in for a reparse point at final.
+bool Attributes(HANDLE handle, const std::string& final, BY_HANDLE_FILE_INFORMATION* info) {
+  if (!GetFileInformationByHandle(handle, info))
+    return false;
+  if (g_linkForTesting && g_linkForTesting(final))
+    info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  return true;
 }
 
 bool IsLinkAttribute(DWORD attributes) {
@@ -84,7 +91,7 @@ EntryFault RemoveAt(const std::string& path, const std::string& expected, EntryK
     return Failed(error);
   std::string final;
   BY_HANDLE_FILE_INFORMATION info;
-  if (!FinalPathOf(handle.Get(), &final) || !Attributes(handle.Get(), &info))
+  if (!FinalPathOf(handle.Get(), &final) || !Attributes(handle.Get(), final, &info))
     return Failed(error);
   if (!expected.empty() && !SameFinalPath(final, expected))
     return EntryFault::kMoved;
@@ -170,6 +177,10 @@ FILE* CreateAnew(const std::string& path, const std::string& expected, EntryFaul
 
 }  // namespace
 
+void SetLinkForTesting(LinkForTestingFn fn) {
+  g_linkForTesting = fn;
+}
+
 bool SameFinalPath(const std::string& a, const std::string& b) {
   // As the file system compares names: UTF-16 units, letters of every script in any case.
   WCHAR wideA[MAX_PATH + 8];
@@ -211,7 +222,7 @@ bool CHeldFolder::IsOpen() const {
 bool CHeldFolder::Finish(const std::string& path, const std::string& expected, EntryFault* fault) {
   std::string final;
   BY_HANDLE_FILE_INFORMATION info;
-  if (!FinalPathOf(m_handle, &final) || !Attributes(m_handle, &info)) {
+  if (!FinalPathOf(m_handle, &final) || !Attributes(m_handle, final, &info)) {
     *fault = Failed(nullptr);
     Close();
     return false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "package/unzip_single.h"
+#include "platform/held_folder.h"
 #include "tests/unit/pack_fixtures.h"
 #include "tests/unit/test_support.h"
 
@@ -260,6 +261,29 @@ TEST_F(PackFileTest, DamageFoundInPlaceStopsOrFailsOnlyThatMember) {
   EXPECT_FALSE(m_pack.NextMember(m_location.c_str(), m_name));
   EXPECT_EQ(m_pack.StopReason(), PackStop::kPathTooLong);
 }
+
+#ifdef _WIN32
+// Wine makes no junctions: the system's answer is changed so that dest\sub reads as one. The
+// member that goes there fails, and nothing is written through it.
+std::string g_junction;
+bool IsJunction(const std::string& final) {
+  return platform::SameFinalPath(final, g_junction);
+}
+
+TEST_F(PackFileTest, NothingIsWrittenThroughAJunction) {
+  ASSERT_TRUE(platform::CreateFolder(m_location.c_str()));
+  ASSERT_TRUE(platform::CreateFolder(Path("dest\\sub").c_str()));
+  g_junction = Path("dest\\sub");
+  platform::SetLinkForTesting(IsJunction);
+  OpenPackage(MemberBytes("sub\\1.txt", "ours"));
+  ASSERT_TRUE(m_pack.NextMember(m_location.c_str(), m_name));
+  UnzipFault fault = UnzipFault::kNone;
+  EXPECT_FALSE(m_pack.UnzipMember(&fault));
+  platform::SetLinkForTesting(nullptr);
+  EXPECT_EQ(fault, UnzipFault::kLinkedFolder);
+  EXPECT_FALSE(platform::FileExists(Path("dest\\sub\\1.txt").c_str()));
+}
+#endif
 
 #ifndef _WIN32
 // What a program that can write the chosen folder may prepare, or do between two members, to

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/held_folder.h"
 #include "platform/path_text.h"
 #include "tests/unit/test_support.h"
 #include "uninstall/log_entries.h"
@@ -205,6 +206,27 @@ TEST_F(RemovalTest, WhatCannotGoIsReportedAndASecondRunFinishes) {
   EXPECT_EQ(second.leftCount, 1u);
   EXPECT_FALSE(platform::FolderExists(Path("App")));
 }
+
+#ifdef _WIN32
+// Wine makes no junctions: the system's answer is changed so that App\sub reads as one. Nothing
+// below it is touched, and its entries are reported.
+std::string g_junction;
+bool IsJunction(const std::string& final) {
+  return platform::SameFinalPath(final, g_junction);
+}
+
+TEST_F(RemovalTest, NothingBelowAJunctionIsTouched) {
+  g_junction = Path("App\\sub").c_str();
+  platform::SetLinkForTesting(IsJunction);
+  RemovalReport report = Run();
+  platform::SetLinkForTesting(nullptr);
+  EXPECT_TRUE(platform::FileExists(Path("App\\sub\\b.txt")));
+  EXPECT_TRUE(platform::FileExists(Path("App\\sub\\deep\\c.txt")));
+  ASSERT_GE(report.firstLeft.size(), 2u);
+  EXPECT_EQ(report.firstLeft[1].path, Path("App\\sub\\deep\\c.txt"));
+  EXPECT_EQ(report.firstLeft[1].reason, LeftReason::kThroughLink);
+}
+#endif
 
 #ifndef _WIN32
 // What an unelevated program that can write the install folder or the user's folders may do to
