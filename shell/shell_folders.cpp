@@ -26,6 +26,9 @@ CString UserProfileFolder() {
 
 CString Checked(const CString& value, const CString& profile) {
   CString folder = platform::LongPathForm(value).c_str();
+  // Compared with the system's final path, which has no trailing backslash.
+  if (folder.GetLength() > 3 && platform::EndsInSeparator(folder, folder.GetLength()))
+    folder.Delete(folder.GetLength() - 1);
   return IsUsersOwnFolder(folder, profile) ? folder : CString();
 }
 
