@@ -13,6 +13,14 @@
 //                                      default), presses its OK button and exits: 0 for TEXT
 //                                      ("Install completed!" by default), 1 for any other
 //                                      message, 2 when none came within 15 minutes
+//   wine_helper.exe uninstall UNINSTALLER
+//                                      starts UNINSTALLER as a user does, answers its question
+//                                      with Yes, answers the final message of the copy that
+//                                      removes, and waits for that copy to end: 0 for "Uninstall
+//                                      completed!", 1 for any other message, 2 on a timeout. A
+//                                      command line cannot make the copy start without the
+//                                      question, so the whole is timed; its fixed start is
+//                                      measured on an installation of nothing but itself.
 //
 // The installer and the uninstaller end with a message box that waits for the user; the answer
 // comes from a separate process so the program's own process is timed whole and unchanged.
@@ -42,14 +50,60 @@ int ShowWindowOnce(HINSTANCE instance) {
   return 0;
 }
 
-// A message box of that caption, not the progress dialog (a dialog too, under another title).
-HWND FindMessageBox(const char* caption) {
+// A message box of that caption showing that button, not the progress dialog (a dialog too,
+// under another title). Wine's boxes hold every button and hide those not asked for.
+HWND FindMessageBox(const char* caption, int button = IDOK) {
   HWND box = nullptr;
   while ((box = FindWindowExA(nullptr, box, "#32770", caption)) != nullptr) {
-    if (GetDlgItem(box, IDOK))
+    HWND item = GetDlgItem(box, button);
+    if (item && IsWindowVisible(item))
       return box;
   }
   return nullptr;
+}
+
+HWND WaitForMessageBox(const char* caption, int button) {
+  for (DWORD waited = 0; waited < kGiveUpMs; waited += kPollMs) {
+    if (HWND box = FindMessageBox(caption, button))
+      return box;
+    Sleep(kPollMs);
+  }
+  return nullptr;
+}
+
+void Press(HWND box, int button) {
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+}
+
+int Uninstall(const char* uninstaller) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  char command[MAX_PATH + 3];
+  wsprintfA(command, "\"%s\"", uninstaller);
+  if (!CreateProcessA(uninstaller, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return 2;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  HWND question = WaitForMessageBox("Uninstall", IDYES);
+  if (!question)
+    return 2;
+  Press(question, IDYES);
+  HWND done = WaitForMessageBox("Uninstall", IDOK);
+  DWORD copyId = 0;
+  if (!done || !GetWindowThreadProcessId(done, &copyId))
+    return 2;
+  HANDLE copy = OpenProcess(SYNCHRONIZE, FALSE, copyId);
+  char text[256] = "";
+  GetDlgItemTextA(done, kMessageTextId, text, sizeof text);
+  Press(done, IDOK);
+  if (copy) {
+    WaitForSingleObject(copy, kGiveUpMs);
+    CloseHandle(copy);
+  }
+  return strcmp(text, "Uninstall completed!") == 0 ? 0 : 1;
 }
 
 int Answer(const char* readyFile, const char* caption, const char* expected) {
@@ -71,8 +125,7 @@ int Answer(const char* readyFile, const char* caption, const char* expected) {
     }
     char text[256] = "";
     GetDlgItemTextA(box, kMessageTextId, text, sizeof text);
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    Press(box, IDOK);
     return strcmp(text, expected) == 0 ? 0 : 1;
   }
   return 2;
@@ -93,5 +146,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return Answer(__argv[2], "setup", "Install completed!");
   if (__argc == 5 && strcmp(__argv[1], "answer") == 0)
     return Answer(__argv[2], __argv[3], __argv[4]);
+  if (__argc == 3 && strcmp(__argv[1], "uninstall") == 0)
+    return Uninstall(__argv[2]);
   return 2;
 }

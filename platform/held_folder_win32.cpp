@@ -47,13 +47,24 @@ bool FinalPathOf(HANDLE handle, std::string* out) {
 
 LinkForTestingFn g_linkForTesting = nullptr;
 
-// The handle's attributes, with a test's stand-in for a reparse point at final.
-bool Attributes(HANDLE handle, const std::string& final, BY_HANDLE_FILE_INFORMATION* info) {
-  if (!GetFileInformationByHandle(handle, info))
+// The handle's attributes, with a test's stand-in for a reparse point at final. Not from
+// GetFileInformationByHandle: that also asks for the volume's serial number, which costs Wine
+// more than the whole delete.
+bool Attributes(HANDLE handle, const std::string& final, DWORD* attributes) {
+  FILE_BASIC_INFO basic;
+  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
     return false;
+  *attributes = basic.FileAttributes;
   if (g_linkForTesting && g_linkForTesting(final))
-    info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    *attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
   return true;
+}
+
+// Whether the file has names besides this one; asked only of a read-only file.
+bool HasOtherNames(HANDLE handle) {
+  FILE_STANDARD_INFO standard;
+  return !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
+         standard.NumberOfLinks > 1;
 }
 
 bool IsLinkAttribute(DWORD attributes) {
@@ -90,12 +101,11 @@ EntryFault RemoveAt(const std::string& path, const std::string& expected, EntryK
   if (!handle)
     return Failed(error);
   std::string final;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!FinalPathOf(handle.Get(), &final) || !Attributes(handle.Get(), final, &info))
+  DWORD attributes = 0;
+  if (!FinalPathOf(handle.Get(), &final) || !Attributes(handle.Get(), final, &attributes))
     return Failed(error);
   if (!expected.empty() && !SameFinalPath(final, expected))
     return EntryFault::kMoved;
-  DWORD attributes = info.dwFileAttributes;
   bool link = IsLinkAttribute(attributes);
   bool folder = !link && (attributes & FILE_ATTRIBUTE_DIRECTORY);
   if (kind == EntryKind::kFile && folder)
@@ -104,7 +114,7 @@ EntryFault RemoveAt(const std::string& path, const std::string& expected, EntryK
     return link ? EntryFault::kLink : EntryFault::kNotFolder;
 
   bool readOnly = !folder && !link && (attributes & FILE_ATTRIBUTE_READONLY);
-  if (readOnly && info.nNumberOfLinks > 1) {
+  if (readOnly && HasOtherNames(handle.Get())) {
     // The attribute belongs to the file, which other names share: only the name may go.
     DispositionInfoEx ex = {kDispositionDelete | kDispositionIgnoreReadOnly};
     if (SetFileInformationByHandle(handle.Get(), kFileDispositionInfoEx, &ex, sizeof ex))
@@ -221,14 +231,14 @@ bool CHeldFolder::IsOpen() const {
 
 bool CHeldFolder::Finish(const std::string& path, const std::string& expected, EntryFault* fault) {
   std::string final;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!FinalPathOf(m_handle, &final) || !Attributes(m_handle, final, &info)) {
+  DWORD attributes = 0;
+  if (!FinalPathOf(m_handle, &final) || !Attributes(m_handle, final, &attributes)) {
     *fault = Failed(nullptr);
     Close();
     return false;
   }
-  *fault = IsLinkAttribute(info.dwFileAttributes)                 ? EntryFault::kLink
-           : !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)  ? EntryFault::kNotFolder
+  *fault = IsLinkAttribute(attributes)                            ? EntryFault::kLink
+           : !(attributes & FILE_ATTRIBUTE_DIRECTORY)             ? EntryFault::kNotFolder
            : !expected.empty() && !SameFinalPath(final, expected) ? EntryFault::kMoved
                                                                   : EntryFault::kNone;
   if (*fault != EntryFault::kNone) {
