@@ -67,16 +67,18 @@ bool CUninstallLog::Write(const char* key, const char* value) {
 bool CUninstallLog::Ready() {
   if (!m_bLoaded)
     return Load();
-  return m_file.IsOpen() || OpenStream("r+b") || FailWithLastError();
+  return m_file.IsOpen() || OpenStream() || FailWithLastError();
 }
 
 bool CUninstallLog::Load() {
-  // A missing file is made, as Wine's writer makes it; one that is there must be writable.
-  if (!OpenStream("r+b")) {
+  // A missing file is made, as Wine's writer makes it; one that is there must be writable, and
+  // ours alone: the log is never written into a file that also has a name elsewhere.
+  if (!OpenStream()) {
     platform::ErrorCode error = platform::LastError();
     if (platform::FileExists(m_path.c_str()) || platform::FolderExists(m_path.c_str()))
       return Fail(platform::ErrorText(error));
-    if (!OpenStream("w+b"))
+    platform::CFile created;
+    if (!created.OpenReplacing(m_path.c_str()) || !created.Close() || !OpenStream())
       return FailWithLastError();
   }
   std::string bytes;
@@ -89,8 +91,8 @@ bool CUninstallLog::Load() {
   return true;
 }
 
-bool CUninstallLog::OpenStream(const char* mode) {
-  if (!m_file.Open(m_path.c_str(), mode))
+bool CUninstallLog::OpenStream() {
+  if (!m_file.OpenOwnForUpdate(m_path.c_str()))
     return false;
   setvbuf(m_file.Get(), nullptr, _IOFBF, kBufferSize);
   return true;
@@ -125,7 +127,7 @@ bool CUninstallLog::Rewrite(const ProfileEdit& edit) {
     return FailWithLastError();
   m_bDirty = false;
   // A stream that cannot be opened again is retried, and reported, by the next write.
-  OpenStream("r+b");
+  OpenStream();
   return true;
 }
 

@@ -37,7 +37,7 @@ class CUninstallLog {
   bool Write(const char* key, const char* value);
   bool Ready();
   bool Load();
-  bool OpenStream(const char* mode);
+  bool OpenStream();
   bool Append(const ProfileEdit& edit);
   bool Rewrite(const ProfileEdit& edit);
   // Keeps the first reason; returns false.

@@ -25,6 +25,12 @@ bool CFile::OpenReplacing(const char* path) {
   return m_pFile != nullptr;
 }
 
+bool CFile::OpenOwnForUpdate(const char* path) {
+  Close();
+  m_pFile = platform::OpenOwnForUpdate(path);
+  return m_pFile != nullptr;
+}
+
 bool CFile::OpenReplacingIn(const CHeldFolder& folder, const char* name, EntryFault* fault) {
   Close();
   m_pFile = platform::OpenReplacingIn(folder, name, fault);

@@ -28,6 +28,8 @@ class CFile {
   // OpenReplacing on path: a new file for writing in place of whatever had the name, never
   // written into (platform/held_folder.h).
   bool OpenReplacing(const char* path);
+  // OpenOwnForUpdate on path: an existing file with no other name, for reading and writing.
+  bool OpenOwnForUpdate(const char* path);
   // The same for the file name inside a held folder.
   bool OpenReplacingIn(const CHeldFolder& folder, const char* name, EntryFault* fault);
   // True when nothing was open, or when everything written reached the file.

@@ -93,6 +93,11 @@ FILE* OpenReplacingIn(const CHeldFolder& parent, const char* name, EntryFault* f
 // never written into through it. The create comes first: no lookup is spent on a new name.
 FILE* OpenReplacing(const char* path);
 
+// An existing file of ours opened for reading and writing ("r+b"), by path, only when it is a
+// plain file with this one name: not through a link, and never a file that also has a name
+// elsewhere, as a hard link made meanwhile would give it. A read-only one is refused too.
+FILE* OpenOwnForUpdate(const char* path);
+
 #ifdef _WIN32
 // For tests under Wine, which makes no junctions: whether what lies at a final path is taken for
 // a reparse point. None by default.

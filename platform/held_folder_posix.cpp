@@ -203,6 +203,25 @@ FILE* OpenReplacingIn(const CHeldFolder& parent, const char* name, EntryFault* f
   return CreateAnew(parent.m_fd, name, fault);
 }
 
+FILE* OpenOwnForUpdate(const char* path) {
+  int fd = open(HostPath(path).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0)
+    return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 || IsReadOnly(st)) {
+    close(fd);
+    errno = EACCES;
+    return nullptr;
+  }
+  FILE* file = fdopen(fd, "r+b");
+  if (!file) {
+    int saved = errno;
+    close(fd);
+    errno = saved;
+  }
+  return file;
+}
+
 FILE* OpenReplacing(const char* path) {
   std::string host = HostPath(path);
   size_t slash = host.rfind('/');

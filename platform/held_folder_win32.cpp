@@ -298,6 +298,33 @@ FILE* OpenReplacingIn(const CHeldFolder& parent, const char* name, EntryFault* f
   return CreateAnew(Join(parent.Path(), name), Join(parent.FinalPath(), name), fault);
 }
 
+FILE* OpenOwnForUpdate(const char* path) {
+  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return nullptr;
+  // Read-only is asked, not left to the open: Wine run as root would write the file anyway.
+  DWORD attributes = 0;
+  if (!Attributes(file, path, &attributes) || IsLinkAttribute(attributes) ||
+      (attributes & FILE_ATTRIBUTE_READONLY) || HasOtherNames(file)) {
+    CloseHandle(file);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
+  if (fd == -1) {
+    CloseHandle(file);
+    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+    return nullptr;
+  }
+  FILE* stream = _fdopen(fd, "r+b");
+  if (!stream) {
+    _close(fd);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  return stream;
+}
+
 FILE* OpenReplacing(const char* path) {
   EntryFault fault;
   return CreateAnew(path, "", &fault);

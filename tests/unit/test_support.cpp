@@ -1,5 +1,11 @@
 #include "tests/unit/test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 ScratchFolder::ScratchFolder() {
   platform::MakeTempFolder("instest", &m_path);
 }
@@ -25,4 +31,13 @@ std::string ReadWholeFile(const std::string& path) {
   std::string bytes;
   platform::ReadWholeFile(path.c_str(), "rb", &bytes);
   return bytes;
+}
+
+bool MakeHardLink(const std::string& existing, const std::string& link) {
+#ifdef _WIN32
+  return CreateHardLinkA(link.c_str(), existing.c_str(), nullptr) != 0;
+#else
+  return ::link(platform::HostPath(existing.c_str()).c_str(),
+                platform::HostPath(link.c_str()).c_str()) == 0;
+#endif
 }

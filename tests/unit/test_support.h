@@ -23,5 +23,7 @@ class ScratchFolder {
 };
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+// A second name, link, for the file existing (a hard link).
+bool MakeHardLink(const std::string& existing, const std::string& link);
 // The file's bytes; empty when it cannot be read (see FileExists to tell the two apart).
 std::string ReadWholeFile(const std::string& path);

@@ -69,6 +69,12 @@ TEST(UninstallLog, UnwritableLogIsReportedWithItsReason) {
          return WriteWholeFile(p, before) && platform::SetReadOnly(p.c_str());
        }},
       {"missing_folder", [](const std::string&) { return true; }},
+      // A second name of a file elsewhere, made before the installation: never written into.
+      {"hard_link",
+       [&](const std::string& p) {
+         std::string elsewhere = scratch.Join("elsewhere.ini");
+         return WriteWholeFile(elsewhere, before) && MakeHardLink(elsewhere, p);
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
