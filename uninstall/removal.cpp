@@ -123,8 +123,8 @@ class CRemoval {
       m_report->firstLeft.push_back(LeftItem{path, reason, error});
   }
 
-  // Removes relative (below chain's base, whose path is base) as kind asks, through held
-  // folders. True when it is gone, now or before.
+  // Removes what relative names below the chain's base, as kind asks, through held folders;
+  // path names it in the report. True when it is gone, now or before.
   bool Remove(CHeldChain* chain, const CString& path, const std::string& relative, EntryKind kind) {
     std::vector<std::string> parts = Components(relative);
     platform::ErrorCode error = 0;
