@@ -62,6 +62,17 @@ std::string Join(const std::string& folder, const char* name) {
   return folder + "\\" + name;
 }
 
+// The C library's stream over fd, which it then owns; fd is closed on a failure.
+FILE* StreamOf(int fd, const char* mode) {
+  FILE* file = fdopen(fd, mode);
+  if (!file) {
+    int saved = errno;
+    close(fd);
+    errno = saved;
+  }
+  return file;
+}
+
 // A new file name inside folder, open for writing: whatever had the name loses it first, so
 // nothing is written into an existing file through any of its names.
 FILE* CreateAnew(int folder, const char* name, EntryFault* fault) {
@@ -82,14 +93,8 @@ FILE* CreateAnew(int folder, const char* name, EntryFault* fault) {
     *fault = EntryFault::kError;
     return nullptr;
   }
-  *fault = EntryFault::kNone;
-  FILE* file = fdopen(fd, "wb");
-  if (!file) {
-    int saved = errno;
-    close(fd);
-    errno = saved;
-    *fault = EntryFault::kError;
-  }
+  FILE* file = StreamOf(fd, "wb");
+  *fault = file ? EntryFault::kNone : EntryFault::kError;
   return file;
 }
 
@@ -213,13 +218,7 @@ FILE* OpenOwnForUpdate(const char* path) {
     errno = EACCES;
     return nullptr;
   }
-  FILE* file = fdopen(fd, "r+b");
-  if (!file) {
-    int saved = errno;
-    close(fd);
-    errno = saved;
-  }
-  return file;
+  return StreamOf(fd, "r+b");
 }
 
 FILE* OpenReplacing(const char* path) {

@@ -137,6 +137,22 @@ std::string Join(const std::string& folder, const char* name) {
   return folder + "\\" + name;
 }
 
+// The C library's stream over file, which it then owns; the handle is closed on a failure.
+FILE* StreamOf(HANDLE file, int access, const char* mode) {
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), access | _O_BINARY);
+  if (fd == -1) {
+    CloseHandle(file);
+    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+    return nullptr;
+  }
+  FILE* stream = _fdopen(fd, mode);
+  if (!stream) {
+    _close(fd);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  return stream;
+}
+
 HANDLE CreateNew(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -168,20 +184,8 @@ FILE* CreateAnew(const std::string& path, const std::string& expected, EntryFaul
       return nullptr;
     }
   }
-  *fault = EntryFault::kNone;
-  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
-  if (fd == -1) {
-    CloseHandle(file);
-    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-    *fault = EntryFault::kError;
-    return nullptr;
-  }
-  FILE* stream = _fdopen(fd, "wb");
-  if (!stream) {
-    _close(fd);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    *fault = EntryFault::kError;
-  }
+  FILE* stream = StreamOf(file, _O_WRONLY, "wb");
+  *fault = stream ? EntryFault::kNone : EntryFault::kError;
   return stream;
 }
 
@@ -311,18 +315,7 @@ FILE* OpenOwnForUpdate(const char* path) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
-  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
-  if (fd == -1) {
-    CloseHandle(file);
-    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-    return nullptr;
-  }
-  FILE* stream = _fdopen(fd, "r+b");
-  if (!stream) {
-    _close(fd);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  }
-  return stream;
+  return StreamOf(file, _O_RDWR, "r+b");
 }
 
 FILE* OpenReplacing(const char* path) {
