@@ -60,9 +60,9 @@ void CExtractDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CExtractDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  // One level only: the package reader makes every deeper folder. Results are not examined:
-  // the worker's own steps show what went wrong.
-  platform::CreateFolder(m_strLocation);
+  // Every missing folder of the location first, so that the template reaches a location whose
+  // parent is new too. Results are not examined: the worker's own steps show what went wrong.
+  platform::CreateFolders(m_strLocation);
   platform::CopyFileReplacing(GetModuleDir() + "\\uninstall.ini",
                               m_strLocation + "\\uninstall.ini");
   int totalFiles = ReadSetupInt("main", "totalfiles");

@@ -26,33 +26,12 @@ bool BuildPath(const char* folder, const char* name, const char* suffix,
   return true;
 }
 
-// Creates folder, and first its parent when that is missing too, and so on outwards: a new
-// folder beside existing ones costs one call, where trying every level would cost one for each.
-// Existing folders, drive roots and prefixes that are no folder at all end the walk harmlessly;
-// the open that follows tells.
-void CreateFolderAndParents(char* folder) {
-  if (platform::CreateFolder(folder) ||
-      platform::ClassifyError(platform::LastError()) != platform::FsError::kNotFound)
-    return;
-  size_t at = 0;
-  if (!platform::LastSeparator(folder, strlen(folder), &at))
-    return;
-  char* cut = folder + at;
-  *cut = '\0';
-  CreateFolderAndParents(folder);
-  *cut = '\\';
-  platform::CreateFolder(folder);
-}
-
 // Creates every missing folder on the way to the file.
 void CreateFoldersOnPath(const char* path) {
   size_t length = 0;
   if (!platform::LastSeparator(path, strlen(path), &length))
     return;
-  char folder[kMaxPathChars + 2];
-  memcpy(folder, path, length);
-  folder[length] = '\0';
-  CreateFolderAndParents(folder);
+  platform::CreateFolders(std::string(path, length).c_str());
 }
 
 }  // namespace
@@ -256,13 +235,8 @@ platform::EntryFault CPackFile::HoldFolders(const char* destFolder, const char* 
     m_chainNames.clear();
     m_heldBase = destFolder;
     // The chosen folder and any missing parents are made by name: the user chose where.
-    char folder[kMaxPathChars + 2];
-    size_t length = strlen(destFolder);
-    if (length > kMaxPathChars)
-      return platform::EntryFault::kError;
-    memcpy(folder, destFolder, length + 1);
-    if (!platform::FolderExists(folder))
-      CreateFolderAndParents(folder);
+    if (!platform::FolderExists(destFolder))
+      platform::CreateFolders(destFolder);
     if (!m_base.OpenBase(destFolder, false, &fault)) {
       m_heldBase.clear();
       return fault;

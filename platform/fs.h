@@ -37,6 +37,9 @@ FILE* OpenFile(const char* path, const char* mode);
 
 // One folder level, like CreateDirectoryA: false when it exists or the parent is missing.
 bool CreateFolder(const char* path);
+// path, and first each missing folder above it. Existing folders, drive roots and prefixes that
+// are no folder at all end the walk harmlessly; true when path is a folder afterwards.
+bool CreateFolders(const char* path);
 bool RemoveFolder(const char* path);  // empty folders only
 // A copy of from at to, made as OpenReplacing makes a file (platform/held_folder.h).
 bool CopyFileReplacing(const char* from, const char* to);

@@ -1,6 +1,7 @@
 // File-system helpers built on the per-system calls, the same on every build.
 #include "platform/file.h"
 #include "platform/held_folder.h"
+#include "platform/path_text.h"
 
 namespace platform {
 
@@ -17,6 +18,20 @@ bool ReadWholeFile(const char* path, const char* mode, std::string* bytes) {
     return false;
   CFile file;
   return file.Open(path, mode) && ReadToEnd(file.Get(), bytes);
+}
+
+// Outwards from path: a new folder beside existing ones costs one call, where trying every level
+// from the root would cost one for each.
+bool CreateFolders(const char* path) {
+  if (CreateFolder(path) || ClassifyError(LastError()) != FsError::kNotFound)
+    return FolderExists(path);
+  std::string parent = path;
+  size_t at = 0;
+  if (!LastSeparator(parent.c_str(), parent.size(), &at))
+    return false;
+  parent.resize(at);
+  CreateFolders(parent.c_str());
+  return CreateFolder(path) || FolderExists(path);
 }
 
 bool CopyFileReplacing(const char* from, const char* to) {

@@ -116,6 +116,22 @@ TEST_F(SetupTest, InstallsIntoTheTypedFolder) {
   ExpectInstalled(m_dest);
 }
 
+// A publisher's first product goes into a folder whose parent is new too: the log still starts as
+// the template.
+TEST_F(SetupTest, LocationWhoseParentIsNewGetsTheTemplate) {
+  std::string location = m_scratch.Join("Publisher\\Product");
+  HWND dialog = Start();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, location.c_str()));
+  ASSERT_TRUE(ClickButton(dialog, IDOK));
+  EXPECT_EQ(FinishInstall(), "Install completed!");
+  ExpectInstalled(location);
+  char name[64];
+  ReadProfileString("product", "name", "<none>", name, sizeof name,
+                    (location + "\\uninstall.ini").c_str());
+  EXPECT_STREQ(name, "E2E");
+}
+
 TEST_F(SetupTest, ShortLocationAndMissingSpaceAreRefusedUntilCorrected) {
   WriteSetupIni(2147483647);
   HWND dialog = Start();
