@@ -86,6 +86,15 @@ class SetupTest : public ::testing::Test {
     return text;
   }
 
+  // Types location into the main dialog, presses Install and returns the closing message.
+  std::string InstallInto(const std::string& location) {
+    HWND dialog = Start();
+    if (!dialog || !SetItemText(dialog, IDC_LOCATION, location.c_str()) ||
+        !ClickButton(dialog, IDOK))
+      return "<no main dialog>";
+    return FinishInstall();
+  }
+
   void ExpectInstalled(const std::string& location) {
     for (size_t i = 0; i < m_files.size(); ++i) {
       std::string path = location + "\\" + m_files[i].first;
@@ -120,11 +129,7 @@ TEST_F(SetupTest, InstallsIntoTheTypedFolder) {
 // the template.
 TEST_F(SetupTest, LocationWhoseParentIsNewGetsTheTemplate) {
   std::string location = m_scratch.Join("Publisher\\Product");
-  HWND dialog = Start();
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, location.c_str()));
-  ASSERT_TRUE(ClickButton(dialog, IDOK));
-  EXPECT_EQ(FinishInstall(), "Install completed!");
+  EXPECT_EQ(InstallInto(location), "Install completed!");
   ExpectInstalled(location);
   char name[64];
   ReadProfileString("product", "name", "<none>", name, sizeof name,
@@ -232,11 +237,7 @@ TEST_F(SetupTest, ProgramGroupAndShortcutsAreMadeAndLoggedAfterTheFiles) {
                          "\r\nitemnum=2\r\nitem0FileName=app.exe\r\nitem0Desc=E2E App\r\n"
                          "item1FileName=doc\\readme.txt\r\nitem1Desc=E2E Read Me\r\n"
                          "item1Desktop=1\r\n"));
-  HWND dialog = Start();
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
-  ASSERT_TRUE(ClickButton(dialog, IDOK));
-  EXPECT_EQ(FinishInstall(), "Install completed!");
+  EXPECT_EQ(InstallInto(m_dest), "Install completed!");
   ExpectInstalled(m_dest);
 
   std::string groupFolder = ShellFolder("Programs") + "\\" + group;
@@ -265,11 +266,7 @@ TEST_F(SetupTest, GroupThatCannotBeMadeIsReportedAsAShortcutProblem) {
                              "[main]\r\ntitle=E2E Setup\r\n[shortcut]\r\ngroup=Missing " +
                                  std::to_string(GetCurrentProcessId()) +
                                  "\\Group\r\nitemnum=1\r\nitem0FileName=app.exe\r\n"));
-  HWND dialog = Start();
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
-  ASSERT_TRUE(ClickButton(dialog, IDOK));
-  EXPECT_EQ(FinishInstall(), "Install completed! There are problems at create shortcut.");
+  EXPECT_EQ(InstallInto(m_dest), "Install completed! There are problems at create shortcut.");
   ExpectInstalled(m_dest);
 }
 
@@ -308,11 +305,7 @@ TEST_F(SetupTest, CodePage932FolderEndingInHyoHoldsEverything) {
       WriteWholeFile(m_dist + "\\setup.ini",
                      "[main]\r\ntitle=E2E Setup\r\ntotalfiles=3\r\n[shortcut]\r\ngroup=" + group +
                          "\r\nitemnum=1\r\nitem0FileName=app.exe\r\nitem0Desc=E2E App\r\n"));
-  HWND dialog = Start();
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, location.c_str()));
-  ASSERT_TRUE(ClickButton(dialog, IDOK));
-  EXPECT_EQ(FinishInstall(), "Install completed!");
+  EXPECT_EQ(InstallInto(location), "Install completed!");
   ExpectInstalled(location);
   std::vector<platform::FolderEntry> beside;
   ASSERT_TRUE(platform::ListFolder(m_scratch.path().c_str(), &beside));
