@@ -247,9 +247,11 @@ platform::EntryFault CPackFile::HoldFolders(const char* destFolder, const char* 
   size_t depth = 0;
   for (size_t start = 0, end; (end = platform::NextSeparator(name, length, start)) < length;
        start = end + 1, ++depth) {
-    std::string component(name + start, end - start);
-    if (depth < m_chainNames.size() && m_chainNames[depth] == component)
+    // Compared in place: a folder already held costs no copy of its name per member.
+    if (depth < m_chainNames.size() &&
+        m_chainNames[depth].compare(0, std::string::npos, name + start, end - start) == 0)
       continue;
+    std::string component(name + start, end - start);
     m_chain.resize(depth);
     m_chainNames.resize(depth);
     platform::CHeldFolder next;
