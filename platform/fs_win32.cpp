@@ -1,5 +1,6 @@
 // Win32 side of the file-system layer: thin calls on the ANSI API, errors kept as Windows codes.
 #include "platform/fs.h"
+#include "platform/path_text.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -140,8 +141,9 @@ std::string LongPathForm(const char* path) {
     return given;
   // Only what exists has a long form: convert the longest existing part, keep the rest.
   // A bare "C:" would name the drive's current folder, so the walk stops above it.
-  for (size_t end = given.size(); end > 2 && end != std::string::npos;
-       end = given.rfind('\\', end - 1)) {
+  // Shortened at separators that are characters of their own (code page 932 puts 5C in 表).
+  for (size_t end = given.size(); end > 2;
+       end = platform::LastSeparator(given.c_str(), end, &end) ? end : 0) {
     std::string head = given.substr(0, end);
     char buffer[MAX_PATH];
     DWORD n = GetLongPathNameA(head.c_str(), buffer, MAX_PATH);
