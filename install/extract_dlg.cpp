@@ -1,6 +1,7 @@
 #include "install/extract_dlg.h"
 
 #include "install/install_worker.h"
+#include "install/log_carry.h"
 #include "install/shortcut_phase.h"
 #include "platform/fs.h"
 #include "platform/setup_config.h"
@@ -63,8 +64,11 @@ BOOL CExtractDlg::OnInitDialog() {
   // Every missing folder of the location first, so that the template reaches a location whose
   // parent is new too. Results are not examined: the worker's own steps show what went wrong.
   platform::CreateFolders(m_strLocation);
-  platform::CopyFileReplacing(GetModuleDir() + "\\uninstall.ini",
-                              m_strLocation + "\\uninstall.ini");
+  // The old log is read here, once, before the worker starts.
+  LogPlaces places;
+  places.location = m_strLocation;
+  ReadShellFolders(&places.programs, &places.desktop);
+  m_nFirstEntry = PrepareLog(places, GetModuleDir() + kLogName);
   int totalFiles = ReadSetupInt("main", "totalfiles");
   // The bar holds 16 bits: only the low word of the count sets its maximum.
   m_progress.SetRange(0, static_cast<short>(totalFiles));
@@ -191,6 +195,7 @@ UINT InstallThreadProc(LPVOID param) {
   CRegistryShellFolders folders;
   CShellLinkWriter writer;
   CShortcutPhase shortcuts(&folders, &writer, GetSetupIniPath(), dialog);
-  RunInstall(dialog->m_strLocation, GetModuleDir() + "data.pak", dialog, &shortcuts);
+  RunInstall(dialog->m_strLocation, GetModuleDir() + "data.pak", dialog, &shortcuts,
+             dialog->m_nFirstEntry);
   return 0;
 }

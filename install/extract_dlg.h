@@ -52,6 +52,8 @@ class CExtractDlg : public CDialog, public IInstallView {
   // Has the user-interface thread show everything recorded, and waits until it has.
   void Flush();
 
+  // The first "file%d" index the worker writes: after the entries carried from an earlier log.
+  int m_nFirstEntry = 0;
   CPauseGate m_pause;
   CProgressRelay m_relay;
   // Set once the worker has ended the dialog: a late cancel then asks nothing.

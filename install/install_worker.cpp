@@ -1,9 +1,13 @@
 #include "install/install_worker.h"
 
+#include <string>
+#include <vector>
+
 #include "package/pack_file.h"
 #include "package/pack_walk.h"
 #include "package/unzip_single.h"
 #include "platform/file_closer.h"
+#include "platform/file_users.h"
 #include "platform/fs.h"
 
 namespace {
@@ -12,6 +16,14 @@ namespace {
 constexpr unsigned kMbOk = 0x00;
 constexpr unsigned kMbIconExclamation = 0x30;
 constexpr unsigned kMbIconInformation = 0x40;
+constexpr unsigned kMbCancelTryContinue = 0x06;
+constexpr unsigned kMbDefButton2 = 0x100;
+// Buttons of the in-use question, as the box returns them.
+constexpr int kIdCancel = 2;
+constexpr int kIdTryAgain = 10;
+
+// A file held by many programs (a DLL) would make the question taller than the screen.
+constexpr size_t kShownUsers = 5;
 
 // Lets the copy loops of the package code honour a pause.
 class ViewGate : public ICopyGate {
@@ -55,8 +67,30 @@ void NoteCloseFailure(platform::CFileCloser* closer, InstallOutcome* outcome) {
   NoteFailure(outcome, path.c_str(), reason);
 }
 
+// The question about a file another program holds, naming that program where Windows can say.
+CString DescribeInUse(const char* path) {
+  std::vector<std::string> users;
+  if (!platform::FileUsers(path, &users))
+    users.clear();
+  std::string text = "This file is in use by another program and cannot be replaced:\r\n";
+  text += path;
+  if (users.empty()) {
+    text += "\r\n\r\nWindows cannot say which program is using it.";
+  } else {
+    text += "\r\n\r\nIt is used by:";
+    for (size_t i = 0; i < users.size() && i < kShownUsers; ++i)
+      text += "\r\n" + users[i];
+    if (users.size() > kShownUsers)
+      text += "\r\nand " + std::to_string(users.size() - kShownUsers) + " more";
+  }
+  text += users.size() > 1 ? "\r\n\r\nClose the programs" : "\r\n\r\nClose the program";
+  text += " and click Try Again. Continue keeps the old file; Cancel stops setup.";
+  return text.c_str();
+}
+
 // One pass of the member loop, in its fixed order: status text, log entry, (the walk resets the
-// attributes and unpacks), progress step; the cancel is read at the top of each pass.
+// attributes and unpacks, again for as long as the user tries again a file in use), progress
+// step; the cancel is read at the top of each pass.
 class InstallPass : public IMemberVisitor {
  public:
   InstallPass(IInstallView* view, CUninstallLog* log, platform::CFileCloser* closer,
@@ -74,7 +108,22 @@ class InstallPass : public IMemberVisitor {
     return true;
   }
 
+  // The user can free a file in use, so the worker waits for the answer before it goes on; the
+  // log entry stays the one written before the first attempt.
+  bool UnpackAgain(const PackMember& member, UnzipFault fault) override {
+    if (fault != UnzipFault::kInUse)
+      return false;
+    int answer = m_view->ShowMessage(DescribeInUse(member.path), "setup",
+                                     kMbCancelTryContinue | kMbIconExclamation | kMbDefButton2);
+    if (answer == kIdCancel)
+      m_bCancelled = true;
+    return answer == kIdTryAgain;
+  }
+
   bool AfterUnpack(const PackMember& member, UnzipFault fault) override {
+    // Cancel in the question ends the walk as a confirmed cancel does.
+    if (m_bCancelled)
+      return false;
     if (fault != UnzipFault::kNone) {
       NoteCloseFailure(m_closer, m_outcome);
       NoteFailure(m_outcome, member.path, DescribeUnzipFault(fault));
@@ -84,11 +133,14 @@ class InstallPass : public IMemberVisitor {
     return true;
   }
 
+  bool Cancelled() const { return m_bCancelled; }
+
  private:
   IInstallView* m_view;
   CUninstallLog* m_log;
   platform::CFileCloser* m_closer;
   InstallOutcome* m_outcome;
+  bool m_bCancelled = false;  // answered Cancel to a file in use
 };
 
 // The log is the only record of what to remove, so an incomplete one is always told.
@@ -100,7 +152,7 @@ CString DescribeLogFailure(const InstallOutcome& outcome) {
 }  // namespace
 
 InstallOutcome RunInstall(const CString& location, const CString& packPath, IInstallView* view,
-                          IShortcutPhase* shortcuts) {
+                          IShortcutPhase* shortcuts, int firstEntry) {
   InstallOutcome outcome;
   CPackFile pack;
   if (!pack.Open(packPath, true)) {
@@ -112,7 +164,7 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   pack.SetCopyGate(&gate);
   platform::CFileCloser closer;
   pack.SetFileCloser(&closer);
-  CUninstallLog log(location + "\\uninstall.ini");
+  CUninstallLog log(location + "\\" + kLogName, firstEntry);
 
   view->WaitWhilePaused();
   // Each member's archive is unpacked where it lies in the package: a staged copy beside the
@@ -123,7 +175,7 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   NoteCloseFailure(&closer, &outcome);
   outcome.entries = log.Entries();
 
-  if (view->IsCancelled()) {
+  if (view->IsCancelled() || pass.Cancelled()) {
     pack.Close();
     outcome.kind = InstallOutcome::kCancelled;
     view->End();

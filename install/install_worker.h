@@ -27,17 +27,18 @@ struct InstallOutcome {
     kDamaged,     // the package ended in damage, or a member did not unpack intact
   };
   Kind kind = kOpenFailed;
-  int entries = 0;      // "file%d" entries written
+  int entries = 0;      // "file%d" entries in the log
   CString firstFailed;  // the first file that failed, for kDamaged
   CString reason;       // why it failed, in words
   CString logFailed;    // the uninstall log, when an entry or the count could not be written
   CString logReason;    // why the first write that failed did, in words
 };
 
-// Runs the whole installation into location from the package at packPath. Every path ends with
-// view->End().
+// Runs the whole installation into location from the package at packPath, its log entries
+// numbered from firstEntry on (after those carried from an earlier installation). Every path
+// ends with view->End().
 InstallOutcome RunInstall(const CString& location, const CString& packPath, IInstallView* view,
-                          IShortcutPhase* shortcuts);
+                          IShortcutPhase* shortcuts, int firstEntry = 0);
 
 // The message that reports a damaged installation, naming its first failed file (and the log,
 // when it is incomplete too).

@@ -37,7 +37,8 @@ bool CopyRange(FILE* from, size_t offset, size_t size, FILE* to) {
 
 }  // namespace
 
-CUninstallLog::CUninstallLog(const char* path) : m_path(path) {}
+CUninstallLog::CUninstallLog(const char* path, int firstEntry)
+    : m_path(path), m_nEntries(firstEntry) {}
 
 bool CUninstallLog::AddEntry(const char* path) {
   std::string key = "file" + std::to_string(m_nEntries);

@@ -16,9 +16,14 @@
 #include "platform/file.h"
 #include "platform/profile_edit.h"
 
+// The log's name in the installation folder, and its template's beside setup.exe.
+constexpr char kLogName[] = "uninstall.ini";
+
 class CUninstallLog {
  public:
-  explicit CUninstallLog(const char* path);
+  // The next entry is "file<firstEntry>": the keys before it were written before the worker
+  // started, carried from an earlier installation's log.
+  explicit CUninstallLog(const char* path, int firstEntry = 0);
   CUninstallLog(const CUninstallLog&) = delete;
   CUninstallLog& operator=(const CUninstallLog&) = delete;
 
@@ -27,6 +32,7 @@ class CUninstallLog {
   // Writes "filenum": the number of entries written. Once, after the last entry.
   bool WriteCount();
 
+  // The number of "file%d" keys in the log, those carried included.
   int Entries() const { return m_nEntries; }
   const std::string& Path() const { return m_path; }
   // Whether any write failed, and why the first one did, in words.

@@ -270,7 +270,6 @@ bool CPackFile::UnzipMember(UnzipFault* fault) {
     *fault = UnzipFault::kNotZip;
     return false;
   }
-  m_bMemberPending = false;
   if (m_folderFault != platform::EntryFault::kNone) {
     *fault = m_folderFault == platform::EntryFault::kError ? UnzipFault::kCannotWrite
                                                            : UnzipFault::kLinkedFolder;

@@ -64,7 +64,8 @@ class CPackFile {
   // Unpacks the member NextMember read into MemberPath(), reading its archive in the package,
   // through the folders NextMember holds; whatever had the file's name loses it first and is
   // never written into. False with the reason in fault when the file did not arrive intact;
-  // reading goes on either way.
+  // reading goes on either way. May be called again for the same member, as when the file was
+  // held by another program that has let go since.
   bool UnzipMember(UnzipFault* fault);
   // Members up to bytes (at most kMemberInMemoryMax) are read into memory; the fuzzer sets 0 to
   // reach the reading in place with small inputs.
@@ -118,7 +119,8 @@ class CPackFile {
   std::vector<platform::CHeldFolder> m_chain;
   std::vector<std::string> m_chainNames;
 
-  // The member NextMember read last, until UnzipMember takes it.
+  // The member NextMember read last, until the next NextMember: its archive stays in memory or
+  // at its offset in the stream, so UnzipMember can unpack it again.
   bool m_bMemberPending = false;
   platform::EntryFault m_folderFault = platform::EntryFault::kNone;
   size_t m_leafAt = 0;  // where the file's own name starts in m_szMemberPath

@@ -7,7 +7,9 @@ WalkEnd WalkPackage(CPackFile* pack, const char* location, IMemberVisitor* visit
     if (!visitor->BeforeUnpack(member))
       return WalkEnd::kVisitorStopped;
     UnzipFault fault = UnzipFault::kNone;
-    pack->UnzipMember(&fault);
+    bool intact = pack->UnzipMember(&fault);
+    while (!intact && visitor->UnpackAgain(member, fault))
+      intact = pack->UnzipMember(&fault);
     if (!visitor->AfterUnpack(member, fault))
       return WalkEnd::kVisitorStopped;
   }

@@ -19,6 +19,9 @@ class IMemberVisitor {
  public:
   // Before the member's file is touched; false stops the walk there (a cancel).
   virtual bool BeforeUnpack(const PackMember& member) = 0;
+  // After an unpack that failed, before AfterUnpack: true unpacks the member again. None does
+  // by default.
+  virtual bool UnpackAgain(const PackMember&, UnzipFault) { return false; }
   // After the unpack; fault is kNone when the file arrived intact. False stops the walk.
   virtual bool AfterUnpack(const PackMember& member, UnzipFault fault) = 0;
 

@@ -14,6 +14,8 @@ namespace {
 
 constexpr unsigned kTransferBufferSize = 16384;
 
+RefuseOutputFn g_refuseOutput = nullptr;
+
 // Serves minizip's reads from an ArchiveSpan. Positions are the archive's own, from 0.
 class SpanReader {
  public:
@@ -133,7 +135,6 @@ UnzipFault CopyMember(unzFile archive, FILE* out, ICopyGate* gate) {
   return unzeof(archive) ? UnzipFault::kNone : UnzipFault::kDamaged;
 }
 
-
 // Buffered bytes reach the disk here; a full disk shows up now. The close itself is the closer's
 // when there is one.
 bool FinishOutput(platform::CFile* out, const char* destPath, platform::CFileCloser* closer) {
@@ -164,9 +165,15 @@ bool UnzipOpened(const UnzArchive& archive, const char* destPath, const MemberTa
 
   platform::CFile out;
   platform::EntryFault entry = platform::EntryFault::kNone;
-  if (!(target ? out.OpenReplacingIn(*target->folder, target->name, &entry)
-               : out.Open(destPath, "wb")))
-    return Fail(fault, UnzipFault::kCannotWrite);
+  platform::ErrorCode refused = g_refuseOutput ? g_refuseOutput(destPath) : 0;
+  bool opened = !refused && (target ? out.OpenReplacingIn(*target->folder, target->name, &entry)
+                                    : out.Open(destPath, "wb"));
+  if (!opened) {
+    // Told apart because the user can act on it: close the program that holds the file.
+    platform::ErrorCode error = refused ? refused : platform::LastError();
+    bool inUse = platform::ClassifyError(error) == platform::FsError::kInUse;
+    return Fail(fault, inUse ? UnzipFault::kInUse : UnzipFault::kCannotWrite);
+  }
   UnzipFault copied = CopyMember(archive.get(), out.Get(), gate);
   if (!FinishOutput(&out, destPath, closer) && copied == UnzipFault::kNone)
     copied = UnzipFault::kWriteFailed;
@@ -197,6 +204,10 @@ bool UnzipSingleFile(const ArchiveSpan& span, const MemberTarget& target, UnzipF
   return UnzipOpened(archive, target.path, &target, fault, gate, closer);
 }
 
+void SetRefuseOutputForTesting(RefuseOutputFn fn) {
+  g_refuseOutput = fn;
+}
+
 const char* DescribeUnzipFault(UnzipFault fault) {
   switch (fault) {
     case UnzipFault::kNone:
@@ -217,6 +228,8 @@ const char* DescribeUnzipFault(UnzipFault fault) {
       return "the output file could not be written completely";
     case UnzipFault::kLinkedFolder:
       return "a folder on its way is a link or junction: nothing was written through it";
+    case UnzipFault::kInUse:
+      return "the file is in use by another program";
   }
   return "unpacking failed";
 }

@@ -13,14 +13,15 @@ class CHeldFolder;
 
 enum class UnzipFault {
   kNone,
-  kNotZip,       // the archive is missing, unreadable or no zip archive
-  kBadMember,    // no first member, or it cannot be opened (method, local header)
-  kEncrypted,    // no password is ever given, so an encrypted member is refused
-  kCannotWrite,  // the output file cannot be opened for writing
-  kDamaged,      // the data is corrupt or ends early; the output holds what came before
-  kCrcMismatch,  // all data read, but its CRC-32 differs from the archive's
-  kWriteFailed,  // writing or closing the output failed (a full disk)
+  kNotZip,        // the archive is missing, unreadable or no zip archive
+  kBadMember,     // no first member, or it cannot be opened (method, local header)
+  kEncrypted,     // no password is ever given, so an encrypted member is refused
+  kCannotWrite,   // the output file cannot be opened for writing
+  kDamaged,       // the data is corrupt or ends early; the output holds what came before
+  kCrcMismatch,   // all data read, but its CRC-32 differs from the archive's
+  kWriteFailed,   // writing or closing the output failed (a full disk)
   kLinkedFolder,  // a folder on the way is a link or junction: nothing is written through it
+  kInUse,         // another program holds the output file: a sharing or lock violation
 };
 
 // True only when the whole member was written to destPath intact. The output file is opened
@@ -52,3 +53,9 @@ bool UnzipSingleFile(const ArchiveSpan& archive, const MemberTarget& target, Unz
                      ICopyGate* gate, platform::CFileCloser* closer = nullptr);
 
 const char* DescribeUnzipFault(UnzipFault fault);
+
+// For tests: asked with the output's path before it is opened; a nonzero code fails the open with
+// that as the system's error, as a file held by another program does (POSIX has no sharing
+// violations). None by default.
+using RefuseOutputFn = uint32_t (*)(const char* path);
+void SetRefuseOutputForTesting(RefuseOutputFn fn);

@@ -31,6 +31,12 @@ bool CFile::OpenOwnForUpdate(const char* path) {
   return m_pFile != nullptr;
 }
 
+bool CFile::OpenOwnForReading(const char* path) {
+  Close();
+  m_pFile = platform::OpenOwnForReading(path);
+  return m_pFile != nullptr;
+}
+
 bool CFile::OpenReplacingIn(const CHeldFolder& folder, const char* name, EntryFault* fault) {
   Close();
   m_pFile = platform::OpenReplacingIn(folder, name, fault);

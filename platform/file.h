@@ -30,6 +30,8 @@ class CFile {
   bool OpenReplacing(const char* path);
   // OpenOwnForUpdate on path: an existing file with no other name, for reading and writing.
   bool OpenOwnForUpdate(const char* path);
+  // OpenOwnForReading on path: the same, for reading only.
+  bool OpenOwnForReading(const char* path);
   // The same for the file name inside a held folder.
   bool OpenReplacingIn(const CHeldFolder& folder, const char* name, EntryFault* fault);
   // True when nothing was open, or when everything written reached the file.

@@ -97,6 +97,8 @@ FILE* OpenReplacing(const char* path);
 // plain file with this one name: not through a link, and never a file that also has a name
 // elsewhere, as a hard link made meanwhile would give it. A read-only one is refused too.
 FILE* OpenOwnForUpdate(const char* path);
+// The same for reading ("rb"), read-only or not.
+FILE* OpenOwnForReading(const char* path);
 
 #ifdef _WIN32
 // For tests under Wine, which makes no junctions: whether what lies at a final path is taken for

@@ -208,17 +208,31 @@ FILE* OpenReplacingIn(const CHeldFolder& parent, const char* name, EntryFault* f
   return CreateAnew(parent.m_fd, name, fault);
 }
 
-FILE* OpenOwnForUpdate(const char* path) {
-  int fd = open(HostPath(path).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+namespace {
+
+// A plain file with one name, not reached through a link; read-only refused when writing.
+FILE* OpenOwn(const char* path, bool update) {
+  int fd = open(HostPath(path).c_str(), (update ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0)
     return nullptr;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 || IsReadOnly(st)) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 ||
+      (update && IsReadOnly(st))) {
     close(fd);
     errno = EACCES;
     return nullptr;
   }
-  return StreamOf(fd, "r+b");
+  return StreamOf(fd, update ? "r+b" : "rb");
+}
+
+}  // namespace
+
+FILE* OpenOwnForUpdate(const char* path) {
+  return OpenOwn(path, true);
+}
+
+FILE* OpenOwnForReading(const char* path) {
+  return OpenOwn(path, false);
 }
 
 FILE* OpenReplacing(const char* path) {

@@ -127,6 +127,11 @@ EntryFault RemoveAt(const std::string& path, const std::string& expected, EntryK
     return Failed(error);
   if (SetDisposition(handle.Get()))
     return EntryFault::kNone;
+  // Windows lets a running program or DLL be opened for deletion, then refuses the delete with
+  // ERROR_ACCESS_DENIED because its image is mapped. Read-only is cleared by now, so for a plain
+  // file that denial means in use, and the user is told so.
+  if (!folder && !link && GetLastError() == ERROR_ACCESS_DENIED)
+    SetLastError(ERROR_SHARING_VIOLATION);
   EntryFault fault = Failed(error);
   if (readOnly)
     SetAttributes(handle.Get(), attributes);  // it stays: as it was
@@ -302,20 +307,35 @@ FILE* OpenReplacingIn(const CHeldFolder& parent, const char* name, EntryFault* f
   return CreateAnew(Join(parent.Path(), name), Join(parent.FinalPath(), name), fault);
 }
 
-FILE* OpenOwnForUpdate(const char* path) {
-  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+namespace {
+
+// A plain file with one name, not reached through a link; read-only refused when writing.
+FILE* OpenOwn(const char* path, bool update) {
+  HANDLE file = CreateFileA(path, GENERIC_READ | (update ? GENERIC_WRITE : 0),
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return nullptr;
   // Read-only is asked, not left to the open: Wine run as root would write the file anyway.
   DWORD attributes = 0;
   if (!Attributes(file, path, &attributes) || IsLinkAttribute(attributes) ||
-      (attributes & FILE_ATTRIBUTE_READONLY) || HasOtherNames(file)) {
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (update && (attributes & FILE_ATTRIBUTE_READONLY)) || HasOtherNames(file)) {
     CloseHandle(file);
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
-  return StreamOf(file, _O_RDWR, "r+b");
+  return update ? StreamOf(file, _O_RDWR, "r+b") : StreamOf(file, _O_RDONLY, "rb");
+}
+
+}  // namespace
+
+FILE* OpenOwnForUpdate(const char* path) {
+  return OpenOwn(path, true);
+}
+
+FILE* OpenOwnForReading(const char* path) {
+  return OpenOwn(path, false);
 }
 
 FILE* OpenReplacing(const char* path) {

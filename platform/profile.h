@@ -36,6 +36,8 @@ class CProfileSectionReader {
  public:
   // False when the file cannot be read; then every key reads as missing.
   bool Load(const char* path, const char* section);
+  // The same for a file's bytes already read.
+  void Parse(const std::string& bytes, const char* section);
   // What ReadProfileString would copy into a buffer of size bytes; false when the key is
   // missing or its line has no '='.
   bool Read(const char* key, std::string* value, uint32_t size = 260) const;

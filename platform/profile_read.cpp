@@ -124,17 +124,24 @@ bool CProfileSectionReader::Load(const char* path, const char* section) {
   std::string bytes;
   if (!path || !section || !platform::ReadWholeFile(path, "rb", &bytes))
     return false;
+  Parse(bytes, section);
+  return true;
+}
+
+void CProfileSectionReader::Parse(const std::string& bytes, const char* section) {
+  m_values.clear();
+  if (!section)
+    return;
   std::vector<Entry> entries = ParseEntries(DecodeUnits(bytes));
   Section found;
   if (!FindSection(entries, Trimmed(AnsiToUnits(section)), &found))
-    return true;
+    return;
   // Only the first line of a name counts, as in a lookup. The values move: a long section
   // would otherwise be held twice.
   for (size_t i = found.first; i < found.last; ++i) {
     m_values.try_emplace(Folded(entries[i].name),
                          Value{entries[i].hasValue, std::move(entries[i].value)});
   }
-  return true;
 }
 
 bool CProfileSectionReader::Read(const char* key, std::string* value, uint32_t size) const {

@@ -43,6 +43,7 @@ F Resolve(std::atomic<F>* slot, const char* dll, const char* name) {
 constexpr char kShell32[] = "shell32.dll";
 constexpr char kOle32[] = "ole32.dll";
 constexpr char kUserenv[] = "userenv.dll";
+constexpr char kRstrtmgr[] = "rstrtmgr.dll";
 
 std::atomic<decltype(&::SHBrowseForFolderA)> g_browseForFolder;
 std::atomic<decltype(&::SHGetPathFromIDListA)> g_getPathFromIdList;
@@ -54,6 +55,10 @@ std::atomic<decltype(&::CoCreateInstance)> g_coCreateInstance;
 std::atomic<decltype(&::GetUserProfileDirectoryA)> g_getUserProfileDirectory;
 std::atomic<decltype(&::CreateStreamOnHGlobal)> g_createStreamOnHGlobal;
 std::atomic<decltype(&::GetHGlobalFromStream)> g_getHGlobalFromStream;
+std::atomic<decltype(&::RmStartSession)> g_rmStartSession;
+std::atomic<decltype(&::RmRegisterResources)> g_rmRegisterResources;
+std::atomic<decltype(&::RmGetList)> g_rmGetList;
+std::atomic<decltype(&::RmEndSession)> g_rmEndSession;
 
 }  // namespace
 
@@ -117,6 +122,29 @@ HRESULT GetHGlobalFromStream(LPSTREAM stream, HGLOBAL* global) {
 BOOL GetUserProfileDirectoryA(HANDLE token, LPSTR path, LPDWORD size) {
   auto fn = Resolve(&g_getUserProfileDirectory, kUserenv, "GetUserProfileDirectoryA");
   return fn ? fn(token, path, size) : FALSE;
+}
+
+DWORD RmStartSession(DWORD* session, DWORD flags, WCHAR key[]) {
+  auto fn = Resolve(&g_rmStartSession, kRstrtmgr, "RmStartSession");
+  return fn ? fn(session, flags, key) : ERROR_PROC_NOT_FOUND;
+}
+
+DWORD RmRegisterResources(DWORD session, UINT fileCount, LPCWSTR files[], UINT processCount,
+                          RM_UNIQUE_PROCESS processes[], UINT serviceCount, LPCWSTR services[]) {
+  auto fn = Resolve(&g_rmRegisterResources, kRstrtmgr, "RmRegisterResources");
+  return fn ? fn(session, fileCount, files, processCount, processes, serviceCount, services)
+            : ERROR_PROC_NOT_FOUND;
+}
+
+DWORD RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO infos[],
+                LPDWORD rebootReasons) {
+  auto fn = Resolve(&g_rmGetList, kRstrtmgr, "RmGetList");
+  return fn ? fn(session, needed, count, infos, rebootReasons) : ERROR_PROC_NOT_FOUND;
+}
+
+DWORD RmEndSession(DWORD session) {
+  auto fn = Resolve(&g_rmEndSession, kRstrtmgr, "RmEndSession");
+  return fn ? fn(session) : ERROR_PROC_NOT_FOUND;
 }
 
 }  // namespace platform

@@ -8,10 +8,11 @@
 // with administrator rights. So every program restricts the search to the system folder as its
 // first action, and imports directly only DLLs that are loaded before that and are safe wherever
 // the program lies: kernel32, user32, gdi32, advapi32, msvcrt, and comctl32 through the
-// manifest's side-by-side binding. Everything else (shell32, ole32) is loaded afterwards, here,
-// from the system folder by its full path.
+// manifest's side-by-side binding. Everything else (shell32, ole32, rstrtmgr) is loaded
+// afterwards, here, from the system folder by its full path.
 
 #include <objbase.h>
+#include <restartmanager.h>
 #include <shlobj.h>
 #include <userenv.h>
 
@@ -33,5 +34,12 @@ HRESULT GetHGlobalFromStream(LPSTREAM stream, HGLOBAL* global);
 BOOL GetUserProfileDirectoryA(HANDLE token, LPSTR path, LPDWORD size);
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
                          LPVOID* object);
+// rstrtmgr: which programs hold a file.
+DWORD RmStartSession(DWORD* session, DWORD flags, WCHAR key[]);
+DWORD RmRegisterResources(DWORD session, UINT fileCount, LPCWSTR files[], UINT processCount,
+                          RM_UNIQUE_PROCESS processes[], UINT serviceCount, LPCWSTR services[]);
+DWORD RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO infos[],
+                LPDWORD rebootReasons);
+DWORD RmEndSession(DWORD session);
 
 }  // namespace platform

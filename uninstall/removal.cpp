@@ -203,26 +203,16 @@ void SetBeforeActForTesting(BeforeActFn fn) {
   g_beforeAct = fn;
 }
 
-RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* rules,
+RemovalReport RemoveEntries(const std::vector<CString>& entries, int groupLimit, CEntryRules* rules,
                             const std::vector<CString>& keep, IRemovalView* view) {
-  std::vector<EntryPlace> places;
-  places.reserve(entries.size());
-  bool haveGroup = false;
-  for (const CString& entry : entries) {
-    places.push_back(rules->Classify(entry));
-    // The installer makes one group and logs it: a second folder in Programs is not its own.
-    if (places.back() == EntryPlace::kGroup) {
-      if (haveGroup)
-        places.back() = EntryPlace::kRefused;
-      else
-        rules->AddGroup(entry);
-      haveGroup = true;
-    }
-  }
-  // Links were classified before their group was known.
+  std::vector<EntryPlace> places = ClassifyEntries(entries, groupLimit, rules);
+  // A group that a later installation logged again goes where the log first names it: after
+  // every link any installation put in it.
+  std::set<std::string> groupsSeen;
+  std::vector<bool> repeatedGroup(entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
-    if (places[i] == EntryPlace::kRefused && rules->Classify(entries[i]) == EntryPlace::kGroupLink)
-      places[i] = EntryPlace::kGroupLink;
+    if (places[i] == EntryPlace::kGroup)
+      repeatedGroup[i] = !groupsSeen.insert(PathKey(entries[i])).second;
   }
 
   RemovalReport report;
@@ -250,7 +240,10 @@ RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* ru
         break;
       }
       case EntryPlace::kGroup:
-        removal.Remove(&programs, path, Below(path, rules->Programs()), EntryKind::kFolder);
+        if (repeatedGroup[i])
+          ++report.removed;  // as any repeat: its first entry accounts for it
+        else
+          removal.Remove(&programs, path, Below(path, rules->Programs()), EntryKind::kFolder);
         break;
       case EntryPlace::kGroupLink:
         removal.Remove(&programs, path, Below(path, rules->Programs()), EntryKind::kFile);

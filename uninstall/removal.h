@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "install/path_rules.h"
 #include "platform/cstring.h"
 #include "platform/fs.h"
-#include "uninstall/path_rules.h"
 
 class IRemovalView {
  public:
@@ -57,9 +57,10 @@ struct RemovalReport {
 // How many of the left items a report keeps by name.
 constexpr size_t kShownLeft = 5;
 
-// Removes the logged entries (in log order, normalised) allowed by rules. The entries naming
-// keep (the uninstaller and its log) are passed over: they go last, in FinishRemoval.
-RemovalReport RemoveEntries(const std::vector<CString>& entries, CEntryRules* rules,
+// Removes the logged entries (in log order, normalised) allowed by rules, with up to groupLimit
+// group folders (ClassifyEntries). The entries naming keep (the uninstaller and its log) are
+// passed over: they go last, in FinishRemoval.
+RemovalReport RemoveEntries(const std::vector<CString>& entries, int groupLimit, CEntryRules* rules,
                             const std::vector<CString>& keep, IRemovalView* view);
 
 // After a complete removal: the files in keep, in their order, then the install folder if it is

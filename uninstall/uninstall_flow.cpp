@@ -1,10 +1,10 @@
 #include "uninstall/uninstall_flow.h"
 
+#include "install/log_entries.h"
+#include "install/path_rules.h"
 #include "platform/fs.h"
 #include "platform/path_text.h"
 #include "platform/profile.h"
-#include "uninstall/log_entries.h"
-#include "uninstall/path_rules.h"
 
 namespace {
 
@@ -20,11 +20,6 @@ constexpr int kIdYes = 6;
 
 CString LogPath(const UninstallPlace& place) {
   return place.installFolder + "\\" + kLogName;
-}
-
-// Both spellings of a folder (8.3 or long, any doubling of backslashes) compare alike.
-CString Canonical(const CString& path) {
-  return NormalisePath(platform::LongPathForm(NormalisePath(path)).c_str());
 }
 
 CString FolderName(const CString& folder) {
@@ -56,48 +51,31 @@ const char* DescribeReason(LeftReason reason) {
   return "could not be removed";
 }
 
-// The log's section "files", read once.
-class CLogKeys : public ILogKeys {
- public:
-  bool Load(const CString& path) { return m_files.Load(path, "files"); }
-  bool Read(const char* key, CString* value) override {
-    std::string text;
-    if (!m_files.Read(key, &text))
-      return false;
-    *value = text.c_str();
-    return true;
-  }
-
- private:
-  CProfileSectionReader m_files;
-};
-
 }  // namespace
 
-LogState ReadUninstallLog(const UninstallPlace& place, std::vector<CString>* entries,
-                          CString* product) {
-  entries->clear();
+LogState ReadUninstallLog(const UninstallPlace& place, UninstallLog* log) {
+  *log = UninstallLog();
   CString logPath = LogPath(place);
   if (!platform::FileExists(logPath))
     return LogState::kMissing;
   // Before the entries are held: this read parses the whole log once more.
   char title[260];
   ReadProfileString("uninstall", "title", "", title, sizeof title, logPath);
-  *product = title[0] ? CString(title) : FolderName(place.installFolder);
+  log->product = title[0] ? CString(title) : FolderName(place.installFolder);
   CLogKeys keys;
   if (!keys.Load(logPath))
     return LogState::kUnreadable;
-  *entries = ReadLogEntries(&keys);
+  log->entries = ReadLogEntries(&keys);
+  log->groupLimit = ReadGroupLimit(&keys);
   // In place: a second vector would hold every path twice.
-  for (CString& entry : *entries)
-    entry = Canonical(entry);
-  return entries->empty() ? LogState::kEmpty : LogState::kReady;
+  for (CString& entry : log->entries)
+    entry = CanonicalPath(entry);
+  return log->entries.empty() ? LogState::kEmpty : LogState::kReady;
 }
 
 bool AskToUninstall(const UninstallPlace& place, IUninstallView* view) {
-  std::vector<CString> entries;
-  CString product;
-  switch (ReadUninstallLog(place, &entries, &product)) {
+  UninstallLog log;
+  switch (ReadUninstallLog(place, &log)) {
     case LogState::kMissing:
       view->ShowMessage("Nothing to uninstall: there is no uninstall.ini beside the uninstaller.",
                         kCaption, kMbOk | kMbIconInformation);
@@ -115,25 +93,24 @@ bool AskToUninstall(const UninstallPlace& place, IUninstallView* view) {
       break;
   }
   CString question;
-  question.Format("Remove %s and everything its installation created?", product.c_str());
+  question.Format("Remove %s and everything its installation created?", log.product.c_str());
   return view->ShowMessage(question, kCaption, kMbYesNo | kMbIconQuestion | kMbDefButton2) ==
          kIdYes;
 }
 
 bool RunRemoval(const UninstallPlace& place, IUninstallView* view) {
-  std::vector<CString> entries;
-  CString product;
-  if (ReadUninstallLog(place, &entries, &product) != LogState::kReady) {
+  UninstallLog log;
+  if (ReadUninstallLog(place, &log) != LogState::kReady) {
     view->ShowMessage("Nothing to uninstall: uninstall.ini is gone or lists nothing.", kCaption,
                       kMbOk | kMbIconInformation);
     return false;
   }
-  CString installFolder = Canonical(place.installFolder);
-  CEntryRules rules(installFolder, place.programs.IsEmpty() ? "" : Canonical(place.programs),
-                    place.desktop.IsEmpty() ? "" : Canonical(place.desktop));
+  CString installFolder = CanonicalPath(place.installFolder);
+  CEntryRules rules(installFolder, place.programs.IsEmpty() ? "" : CanonicalPath(place.programs),
+                    place.desktop.IsEmpty() ? "" : CanonicalPath(place.desktop));
   // The uninstaller, then the log: the log goes after every other entry.
-  std::vector<CString> keep = {Canonical(place.uninstaller), Canonical(LogPath(place))};
-  RemovalReport report = RemoveEntries(entries, &rules, keep, view);
+  std::vector<CString> keep = {CanonicalPath(place.uninstaller), CanonicalPath(LogPath(place))};
+  RemovalReport report = RemoveEntries(log.entries, log.groupLimit, &rules, keep, view);
   if (report.oursLeft)
     report.keptForSecondRun = true;
   else

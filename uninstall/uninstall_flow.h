@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "install/uninstall_log.h"
 #include "platform/cstring.h"
 #include "uninstall/removal.h"
 
@@ -25,15 +26,19 @@ struct UninstallPlace {
   CString desktop;
 };
 
-// The log beside the uninstaller. [uninstall] title in it, from the publisher's template, names
-// the product in the question; without it the install folder's name does.
-constexpr char kLogName[] = "uninstall.ini";
+// The log (kLogName) beside the uninstaller. [uninstall] title in it, from the publisher's
+// template, names the product in the question; without it the install folder's name does.
 
 enum class LogState { kMissing, kUnreadable, kEmpty, kReady };
 
-// The log's entries, normalised and in long-name form, and the product's name.
-LogState ReadUninstallLog(const UninstallPlace& place, std::vector<CString>* entries,
-                          CString* product);
+// What the uninstaller reads of its log.
+struct UninstallLog {
+  std::vector<CString> entries;  // normalised and in long-name form
+  int groupLimit = 1;            // how many group folders count
+  CString product;
+};
+
+LogState ReadUninstallLog(const UninstallPlace& place, UninstallLog* log);
 
 // Tells the user when there is nothing to remove, or asks the question. True on Yes.
 bool AskToUninstall(const UninstallPlace& place, IUninstallView* view);

@@ -1,17 +1,19 @@
 // Reads arbitrary bytes as an uninstall log the way the uninstaller does: the section read once,
 // the entries by their count or their consecutive keys, each normalised and placed by the path
-// rules. The log is the uninstaller's untrusted input, so beyond the sanitizers' checks this
-// traps when the section reader disagrees with the profile reader, or when an entry the rules
-// allow could name anything but a plain path below the folders the installation uses.
+// rules, up to the log's count of groups. The log is the uninstaller's untrusted input, so beyond
+// the sanitizers' checks this traps when the section reader disagrees with the profile reader, or
+// when an entry the rules allow could name anything but a plain path below the folders the
+// installation uses.
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "install/log_entries.h"
+#include "install/path_rules.h"
 #include "platform/profile.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "uninstall/log_entries.h"
-#include "uninstall/path_rules.h"
 
 namespace {
 
@@ -21,7 +23,9 @@ const char kDesktop[] = "C:\\Users\\u\\Desktop";
 
 class SectionKeys : public ILogKeys {
  public:
-  explicit SectionKeys(const std::string& path) : m_path(path) { m_files.Load(path.c_str(), "files"); }
+  explicit SectionKeys(const std::string& path) : m_path(path) {
+    m_files.Load(path.c_str(), "files");
+  }
   bool Read(const char* key, CString* value) override {
     std::string text;
     bool found = m_files.Read(key, &text);
@@ -85,19 +89,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<CString> entries = ReadLogEntries(&keys);
   CEntryRules rules(kInstall, kPrograms, kDesktop);
   std::vector<CString> normalised;
-  for (const CString& entry : entries) {
+  for (const CString& entry : entries)
     normalised.push_back(NormalisePath(entry));
-    if (rules.Classify(normalised.back()) == EntryPlace::kGroup)
-      rules.AddGroup(normalised.back());
-  }
-  for (const CString& entry : normalised) {
-    std::string text = entry.str();
-    switch (rules.Classify(entry)) {
+  int limit = ReadGroupLimit(&keys);
+  std::vector<EntryPlace> places = ClassifyEntries(normalised, limit, &rules);
+  std::set<std::string> groups;
+  for (size_t i = 0; i < normalised.size(); ++i) {
+    std::string text = normalised[i].str();
+    switch (places[i]) {
       case EntryPlace::kInstall:
         CheckPlain(text, kInstall, 1000);
         break;
       case EntryPlace::kGroup:
         CheckPlain(text, kPrograms, 1);
+        groups.insert(PathKey(normalised[i]));
         break;
       case EntryPlace::kGroupLink:
         CheckPlain(text, kPrograms, 2);
@@ -109,5 +114,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
     }
   }
+  fuzz::Check(static_cast<int>(groups.size()) <= limit, "more groups count than the log records");
   return 0;
 }

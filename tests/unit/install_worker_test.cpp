@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -14,6 +15,8 @@
 
 #include "install/pause_gate.h"
 #include "package/pack_file.h"
+#include "package/unzip_single.h"
+#include "platform/file_users.h"
 #include "platform/profile.h"
 #include "tests/unit/pack_fixtures.h"
 #include "tests/unit/test_support.h"
@@ -30,7 +33,7 @@ class RecordingView : public IInstallView {
   }
   int ShowMessage(const char* text, const char* caption, unsigned type) override {
     events.push_back("message " + std::string(caption) + " " + std::to_string(type) + " " + text);
-    return 1;
+    return answered < answers.size() ? answers[answered++] : 1;
   }
   bool IsCancelled() override { return cancelAfterSteps >= 0 && steps >= cancelAfterSteps; }
   void WaitWhilePaused() override { ++waits; }
@@ -40,6 +43,8 @@ class RecordingView : public IInstallView {
   int steps = 0;
   int waits = 0;
   int cancelAfterSteps = -1;
+  std::vector<int> answers;  // to the messages in turn; OK to any after them
+  size_t answered = 0;
 };
 
 class RecordingPhase : public IShortcutPhase {
@@ -241,6 +246,124 @@ TEST_F(InstallWorkerTest, TruncatedOrHostilePackageIsNotACompletedInstall) {
     EXPECT_FALSE(platform::FileExists(m_scratch.Join("evil.dll").c_str()));
     ASSERT_GE(m_view.events.size(), 2u);
     EXPECT_EQ(m_view.events[m_view.events.size() - 2].find("message setup 48"), 0u);
+  }
+}
+
+// Another program holding a file, as the seams give it: POSIX has no sharing violations, and
+// Windows names the holder only where it can.
+#ifdef _WIN32
+constexpr uint32_t kInUse = 32, kDenied = 5;  // ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED
+#else
+constexpr uint32_t kInUse = EBUSY, kDenied = EACCES;
+#endif
+struct Holder {
+  std::string path;
+  uint32_t code = 0;
+  int refusals = 0;  // opens it spoils before it lets go
+  bool known = false;
+  std::vector<std::string> users;
+  std::string askedAbout;
+} g_holder;
+
+uint32_t RefuseHeld(const char* path) {
+  if (g_holder.path != path || g_holder.refusals == 0)
+    return 0;
+  --g_holder.refusals;
+  return g_holder.code;
+}
+
+bool UsersOfHeld(const char* path, std::vector<std::string>* names) {
+  g_holder.askedAbout = path;
+  *names = g_holder.users;
+  return g_holder.known;
+}
+
+// The held member is read where it lies in the package, not from memory, so a second attempt
+// must find its archive again; its log entry is written once, however often it is tried.
+TEST_F(InstallWorkerTest, FileInUseIsAskedAboutThenTriedAgainKeptOrCancelled) {
+  constexpr int kCancel = 2, kTryAgain = 10, kContinue = 11;
+  const std::string held = m_location + "\\doc\\big.dat";
+  const std::string bytes(kMemberInMemoryMax + 1, 'n');
+  const std::string damage =
+      "message setup 48 Install not completed! There are problems at extract file:\r\n" + held +
+      "\r\n(";
+  // The programs the system names, and what the question says of them and after them.
+  const std::vector<std::string> two = {"Editor (process 12)", "Viewer (process 34)"}, nobody;
+  const std::string named =
+      "It is used by:\r\nEditor (process 12)\r\nViewer (process 34)\r\n\r\nClose the programs";
+  const std::string cannotSay =
+      "Windows cannot say which program is using it.\r\n\r\nClose the program";
+  // The answers, to each question in turn.
+  const std::vector<int> twice = {kTryAgain, kTryAgain}, carryOn = {kContinue}, stop = {kCancel},
+                         unasked;
+  struct Row {
+    const char* what;
+    uint32_t code;
+    int refusals;
+    const std::vector<int>& answers;
+    bool known;
+    const std::vector<std::string>& users;
+    const std::string& named;
+    InstallOutcome::Kind kind;
+    std::string last;  // the message after the questions, empty for none
+  } rows[] = {
+      {"try again until it lets go", kInUse, 2, twice, true, two, named, InstallOutcome::kCompleted,
+       "message setup 64 Install completed!"},
+      {"continue, as Wine names nobody", kInUse, 100, carryOn, true, nobody, cannotSay,
+       InstallOutcome::kDamaged, damage + "the file is in use by another program)"},
+      {"cancel, where the system cannot say", kInUse, 100, stop, false, nobody, cannotSay,
+       InstallOutcome::kCancelled, ""},
+      {"refused for another reason: not asked", kDenied, 100, unasked, false, nobody, cannotSay,
+       InstallOutcome::kDamaged, damage + "the output file cannot be opened for writing)"},
+  };
+  // Set for this test only, even when an assertion ends it early.
+  struct Seams {
+    Seams() {
+      SetRefuseOutputForTesting(RefuseHeld);
+      platform::SetFileUsersForTesting(UsersOfHeld);
+    }
+    ~Seams() {
+      SetRefuseOutputForTesting(nullptr);
+      platform::SetFileUsersForTesting(nullptr);
+    }
+  } seams;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    platform::RemoveTree(m_location.c_str());
+    ASSERT_TRUE(platform::CreateFolders((m_location + "\\doc").c_str()));
+    ASSERT_TRUE(WriteWholeFile(held, "old"));
+    ASSERT_TRUE(WriteWholeFile(m_pak, MemberBytes("a.txt", "a") +
+                                          MemberBytes("doc\\big.dat", bytes, 0) +
+                                          MemberBytes("z.txt", "z")));
+    g_holder = Holder{held, row.code, row.refusals, row.known, row.users, ""};
+    m_view = RecordingView();
+    m_view.answers = row.answers;
+    RecordingPhase phase;
+    InstallOutcome outcome = Install(&phase);
+
+    EXPECT_EQ(outcome.kind, row.kind);
+    bool replaced = row.kind == InstallOutcome::kCompleted;
+    std::string now = ReadWholeFile(held);
+    EXPECT_TRUE(now == (replaced ? bytes : "old")) << now.size() << " bytes: " << now.substr(0, 8);
+    bool cancelled = row.kind == InstallOutcome::kCancelled;
+    EXPECT_EQ(ReadWholeFile(m_location + "\\z.txt"), cancelled ? "" : "z");
+    EXPECT_EQ(LogValue("file1"), held);
+    EXPECT_EQ(outcome.entries, cancelled ? 2 : 3);
+    EXPECT_EQ(LogValue("filenum"), cancelled ? "<none>" : "3");
+
+    const std::string question =
+        "message setup 310 This file is in use by another program and cannot be replaced:\r\n" +
+        held + "\r\n\r\n" + row.named +
+        " and click Try Again. Continue keeps the old file; Cancel stops setup.";
+    std::vector<std::string> expected = {"path " + m_location + "\\a.txt", "step", "path " + held};
+    expected.insert(expected.end(), row.answers.size(), question);
+    if (!cancelled)
+      expected.insert(expected.end(), {"step", "path " + m_location + "\\z.txt", "step"});
+    if (!row.last.empty())
+      expected.push_back(row.last);
+    expected.push_back("end");
+    EXPECT_EQ(m_view.events, expected);
+    EXPECT_EQ(g_holder.askedAbout, row.answers.empty() ? "" : held);
   }
 }
 

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "install/log_entries.h"
+#include "install/path_rules.h"
 #include "platform/fs.h"
 #include "platform/held_folder.h"
 #include "platform/path_text.h"
 #include "tests/unit/test_support.h"
-#include "uninstall/log_entries.h"
-#include "uninstall/path_rules.h"
 #include "uninstall/removal.h"
 #include "uninstall/uninstall_flow.h"
 
@@ -84,6 +84,25 @@ TEST(EntryRulesTest, TwoByteCharactersStayWhole) {
     EXPECT_EQ(rules.Classify(NormalisePath(row.entry.c_str())), row.place) << row.entry;
 }
 
+// One group per installation: a log that records two may name two, and a repeat of one is that
+// one again.
+TEST(EntryRulesTest, GroupsUpToTheLogsCount) {
+  const char* const entries[] = {"P\\A", "P\\A\\x.lnk", "P\\B", "P\\B\\y.lnk", "P\\A", "P\\C"};
+  const EntryPlace G = EntryPlace::kGroup, L = EntryPlace::kGroupLink, R = EntryPlace::kRefused;
+  struct Row {
+    int limit;
+    std::vector<EntryPlace> places;
+  } rows[] = {
+      {1, {G, L, R, R, G, R}},
+      {2, {G, L, G, L, G, R}},
+  };
+  for (const Row& row : rows) {
+    CEntryRules rules("C:\\App", "P", "");
+    std::vector<CString> list(std::begin(entries), std::end(entries));
+    EXPECT_EQ(ClassifyEntries(list, row.limit, &rules), row.places) << row.limit;
+  }
+}
+
 class MapKeys : public ILogKeys {
  public:
   explicit MapKeys(std::map<std::string, std::string> keys) : m_keys(std::move(keys)) {}
@@ -152,7 +171,7 @@ class RemovalTest : public ::testing::Test {
   CString Path(const char* relative) const { return m_scratch.Join(relative).c_str(); }
   RemovalReport Run() {
     CEntryRules rules(Path("App"), Path("Programs"), Path("Desktop"));
-    return RemoveEntries(m_entries, &rules, m_keep, &m_view);
+    return RemoveEntries(m_entries, 1, &rules, m_keep, &m_view);
   }
 
   ScratchFolder m_scratch;
@@ -183,6 +202,17 @@ TEST_F(RemovalTest, RemovesOursLastFirstAndKeepsWhatIsNot) {
   EXPECT_FALSE(report.oursLeft);  // App stays for sub\mine.txt, which is not ours
   EXPECT_FALSE(platform::FileExists(Path("App\\uninstall.ini")));
   EXPECT_TRUE(platform::FileExists(Path("App\\sub\\mine.txt")));
+}
+
+// An upgrade that kept the group: its folder is logged twice and goes after every link that
+// either installation put in it.
+TEST_F(RemovalTest, ARepeatedGroupGoesAfterAllItsLinks) {
+  ASSERT_TRUE(WriteWholeFile(Path("Programs\\Demo\\Old.lnk").c_str(), "x"));
+  m_entries = {Path("Programs\\Demo"), Path("Programs\\Demo\\Old.lnk"), Path("Programs\\Demo"),
+               Path("Programs\\Demo\\Run.lnk")};
+  RemovalReport report = Run();
+  EXPECT_EQ(report.leftCount, 0u) << DescribeRemoval(report).c_str();
+  EXPECT_FALSE(platform::FolderExists(Path("Programs\\Demo")));
 }
 
 bool RefuseB(const char* path) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/handle.h"
 #include "platform/profile.h"
 #include "platform/setup_config.h"
 #include "res/resource.h"
@@ -268,6 +269,78 @@ TEST_F(SetupTest, GroupThatCannotBeMadeIsReportedAsAShortcutProblem) {
                                  "\\Group\r\nitemnum=1\r\nitem0FileName=app.exe\r\n"));
   EXPECT_EQ(InstallInto(m_dest), "Install completed! There are problems at create shortcut.");
   ExpectInstalled(m_dest);
+}
+
+// A file another program holds, in an installation run again: one open without sharing, and a
+// running program, which Windows lets be opened for deletion and then refuses to delete. The
+// question names the file, Try Again after the holder lets go installs it, and Continue keeps the
+// old file and names it at the end. Wine's Restart Manager names no program.
+TEST_F(SetupTest, FileInUseIsAskedAboutThenTriedAgainOrKept) {
+  // setup.exe itself, installed as tool.exe, is the running program.
+  std::string program = ReadWholeFile((GetModuleDir() + "setup.exe").str());
+  std::string package;
+  for (const auto& file : m_files)
+    package += MemberBytes(file.first, file.second);
+  ASSERT_TRUE(WriteWholeFile(m_dist + "\\data.pak", package + MemberBytes("tool.exe", program)));
+  ASSERT_EQ(InstallInto(m_dest), "Install completed!");
+  struct Row {
+    const char* member;
+    bool running;  // held by running it, else by a handle that shares nothing
+    int answer;
+    bool letGo;  // the holder lets go before the answer
+    bool completed;
+    std::string bytes;  // the file's afterwards
+  } rows[] = {
+      {"doc\\readme.txt", false, IDTRYAGAIN, true, true, "read me"},
+      {"doc\\readme.txt", false, IDCONTINUE, false, false, "old"},
+      {"tool.exe", true, IDTRYAGAIN, true, true, program},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.member) + " " + std::to_string(row.answer));
+    std::string held = m_dest + "\\" + row.member;
+    platform::CHandle handle;
+    CDrivenProcess running;
+    HWND runningDialog = nullptr;
+    if (row.running) {
+      ASSERT_TRUE(running.Start(held, ""));
+      runningDialog = WaitForDialog(running.Id(), nullptr, kTimeoutMs);
+      ASSERT_NE(runningDialog, nullptr);
+    } else {
+      ASSERT_TRUE(WriteWholeFile(held, "old"));
+      handle.Reset(CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(handle);
+    }
+    HWND dialog = Start();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
+    ASSERT_TRUE(ClickButton(dialog, IDOK));
+    HWND progress = WaitForDialog(m_process.Id(), "Extracting files...", kTimeoutMs);
+    HWND box = progress ? WaitForMessageBox(m_process.Id(), progress, kTimeoutMs) : nullptr;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(box), "setup");
+    EXPECT_EQ(MessageBoxText(box),
+              "This file is in use by another program and cannot be replaced:\r\n" + held +
+                  "\r\n\r\nWindows cannot say which program is using it.\r\n\r\nClose the "
+                  "program and click Try Again. Continue keeps the old file; Cancel stops setup.");
+    if (row.letGo && !row.running)
+      KeepScreenshot(box, "file-in-use");
+    if (row.letGo) {
+      handle.Reset();
+      if (row.running) {
+        ASSERT_TRUE(ClickButton(runningDialog, IDCANCEL));
+        ASSERT_TRUE(running.WaitForExit(kTimeoutMs));
+      }
+    }
+    ASSERT_TRUE(ClickButton(box, row.answer));
+    ASSERT_TRUE(WaitForWindowGone(box, kTimeoutMs));
+    EXPECT_EQ(FinishInstall(),
+              row.completed ? "Install completed!"
+                            : "Install not completed! There are problems at extract file:\r\n" +
+                                  held + "\r\n(the file is in use by another program)");
+    handle.Reset();
+    EXPECT_TRUE(ReadWholeFile(held) == row.bytes) << held;
+    EXPECT_EQ(ReadWholeFile(m_dest + "\\doc\\license.txt"), "free");
+  }
 }
 
 // A shortcut's target and working folder, as the shell reads them back.

@@ -47,6 +47,10 @@ HWND Poll(Search search, DWORD timeoutMs) {
 }  // namespace
 
 CDrivenProcess::~CDrivenProcess() {
+  End();
+}
+
+void CDrivenProcess::End() {
   if (m_hJob) {
     TerminateJobObject(m_hJob, 1);
     CloseHandle(m_hJob);
@@ -55,9 +59,12 @@ CDrivenProcess::~CDrivenProcess() {
     CloseHandle(m_info.hProcess);
   if (m_info.hThread)
     CloseHandle(m_info.hThread);
+  m_hJob = nullptr;
+  m_info = {};
 }
 
 bool CDrivenProcess::Start(const std::string& exe, const std::string& arguments) {
+  End();
   m_hJob = CreateJobObjectA(nullptr, nullptr);
   std::string commandLine = "\"" + exe + "\" " + arguments;
   STARTUPINFOA startup = {};

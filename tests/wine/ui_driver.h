@@ -16,12 +16,15 @@ class CDrivenProcess {
   CDrivenProcess(const CDrivenProcess&) = delete;
   CDrivenProcess& operator=(const CDrivenProcess&) = delete;
 
+  // Ends what an earlier Start began, then starts exe.
   bool Start(const std::string& exe, const std::string& arguments);
   // True when it ended within the timeout; its exit code in *code.
   bool WaitForExit(DWORD timeoutMs, DWORD* code = nullptr);
   DWORD Id() const { return m_info.dwProcessId; }
 
  private:
+  void End();
+
   PROCESS_INFORMATION m_info = {};
   HANDLE m_hJob = nullptr;
 };

@@ -450,6 +450,123 @@ TEST_F(UninstallTest, CodePage932RemovalLeavesTheSiblingAlone) {
   EXPECT_EQ(ReadWholeFile(sibling + "\\x.txt"), "not ours");
 }
 
+// Version 2 installed over version 1 into the same folder, with another group, without the
+// "E2E App" link and doc\readme.txt, and with a new file; completed, cancelled half-way or killed
+// half-way. The uninstaller then removes what either version made, and says all went.
+enum class SecondRun { kCompleted, kCancelled, kKilled };
+
+std::string RunName(SecondRun run) {
+  switch (run) {
+    case SecondRun::kCompleted:
+      return "Completed";
+    case SecondRun::kCancelled:
+      return "Cancelled";
+    case SecondRun::kKilled:
+      break;
+  }
+  return "Killed";
+}
+
+class UpgradeTest : public UninstallTest, public ::testing::WithParamInterface<SecondRun> {
+ protected:
+  void TearDown() override {
+    platform::RemoveTree(Group2().c_str());
+    UninstallTest::TearDown();
+  }
+  std::string Group2() const { return Group() + " v2"; }
+
+  // The second version's distribution folder; a long package when it is to be stopped.
+  std::string BuildVersion2(bool longPackage) {
+    std::string dist = m_scratch.Join("dist2");
+    std::string payload = m_scratch.Join("payload2");
+    EXPECT_TRUE(platform::CreateFolder(payload.c_str()));
+    EXPECT_TRUE(WriteWholeFile(payload + "\\app.exe", "app.exe v2"));
+    EXPECT_TRUE(WriteWholeFile(payload + "\\newfile.txt", "new"));
+    EXPECT_TRUE(WriteWholeFile(m_scratch.Join("setup2.ini"),
+                               "[main]\r\ntitle=E2E Setup\r\n[shortcut]\r\ngroup=" + m_groupName +
+                                   " v2\r\nitemnum=1\r\nitem0FileName=uninstall.exe\r\n"
+                                   "item0Desc=Uninstall E2E\r\nitem0Desktop=1\r\n"));
+    DistInputs inputs;
+    inputs.payload = payload;
+    inputs.out = dist;
+    inputs.ini = m_scratch.Join("setup2.ini");
+    inputs.face = GetModuleDir().str() + "face.bmp";
+    inputs.uninstallTemplate = m_scratch.Join("uninstall.ini");
+    DistSummary summary;
+    std::string error;
+    EXPECT_TRUE(BuildDistribution(inputs, &summary, &error)) << error;
+    if (longPackage) {
+      std::string package =
+          MemberBytes("uninstall.exe", ReadWholeFile(GetModuleDir().str() + "uninstall.exe")) +
+          MemberBytes("app.exe", "app.exe v2") + MemberBytes("newfile.txt", "new");
+      for (int i = 0; i < 2000; ++i)
+        package += MemberBytes("many\\file" + std::to_string(i) + ".txt", "x");
+      EXPECT_TRUE(WriteWholeFile(dist + "\\data.pak", package));
+    }
+    return dist;
+  }
+};
+
+TEST_P(UpgradeTest, EverythingOfEitherVersionIsRemoved) {
+  Install();
+  // A first installation's log, as it has always been.
+  std::string log = m_dest + "\\uninstall.ini";
+  std::string desktop = ShellFolder("Desktop");
+  EXPECT_EQ(ReadWholeFile(log),
+            "[uninstall]\r\ntitle=E2E App\r\n[files]\r\nfile0=" + m_dest + "\\uninstall.exe\r\n" +
+                "file1=" + m_dest + "\\app.exe\r\nfile2=" + m_dest + "\\doc\\readme.txt\r\nfile3=" +
+                Group() + "\r\nfile4=" + Group() + "\\E2E App.lnk\r\nfile5=" + Group() +
+                "\\Uninstall E2E.lnk\r\nfile6=" + desktop + "\\Uninstall E2E.lnk\r\nfilenum=7\r\n");
+
+  SecondRun run = GetParam();
+  std::string dist2 = BuildVersion2(run != SecondRun::kCompleted);
+  {
+    CDrivenProcess setup;
+    ASSERT_TRUE(setup.Start(dist2 + "\\setup.exe", ""));
+    HWND dialog = WaitForDialog(setup.Id(), "E2E Setup", kTimeoutMs);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
+    ASSERT_TRUE(ClickButton(dialog, IDOK));
+    HWND progress = WaitForDialog(setup.Id(), "Extracting files...", kTimeoutMs);
+    ASSERT_NE(progress, nullptr);
+    if (run == SecondRun::kCompleted) {
+      HWND box = WaitForMessageBox(setup.Id(), progress, kTimeoutMs);
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(MessageBoxText(box), "Install completed!");
+      ClickButton(box, IDOK);
+    } else {
+      // Half-way: once some of the long package is in.
+      std::string some = m_dest + "\\many\\file100.txt";
+      for (DWORD start = GetTickCount(); !Exists(some) && GetTickCount() - start < kTimeoutMs;)
+        Sleep(10);
+      ASSERT_TRUE(Exists(some));
+      if (run == SecondRun::kCancelled) {
+        ASSERT_TRUE(ClickButton(progress, IDCANCEL));
+        HWND question = WaitForMessageBox(setup.Id(), progress, kTimeoutMs);
+        ASSERT_NE(question, nullptr);
+        ClickButton(question, IDYES);
+      }
+    }
+    if (run != SecondRun::kKilled) {
+      ASSERT_TRUE(setup.WaitForExit(kTimeoutMs));
+    }
+  }  // a setup still running is killed here
+  EXPECT_EQ(Exists(Group2()), run == SecondRun::kCompleted);
+
+  std::vector<std::string> texts = Uninstall(IDYES);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[1], "Uninstall completed!");
+  for (const std::string& path : Ours())
+    EXPECT_FALSE(Exists(path)) << path;
+  EXPECT_FALSE(Exists(Group2()));
+  EXPECT_FALSE(Exists(m_dest));
+}
+
+INSTANTIATE_TEST_SUITE_P(Upgrades, UpgradeTest,
+                         ::testing::Values(SecondRun::kCompleted, SecondRun::kCancelled,
+                                           SecondRun::kKilled),
+                         [](const auto& info) { return RunName(info.param); });
+
 const ::testing::Environment* const g_keepDesktop =
     ::testing::AddGlobalTestEnvironment(new KeepDesktop);
 

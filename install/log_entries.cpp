@@ -1,4 +1,4 @@
-#include "uninstall/log_entries.h"
+#include "install/log_entries.h"
 
 namespace {
 
@@ -17,6 +17,16 @@ long ParseCount(const CString& text) {
 
 }  // namespace
 
+const char kGroupCountKey[] = "groupnum";
+
+bool CLogKeys::Read(const char* key, CString* value) {
+  std::string text;
+  if (!m_files.Read(key, &text))
+    return false;
+  *value = text.c_str();
+  return true;
+}
+
 std::vector<CString> ReadLogEntries(ILogKeys* keys) {
   CString text;
   long count = keys->Read("filenum", &text) ? ParseCount(text) : -1;
@@ -30,4 +40,10 @@ std::vector<CString> ReadLogEntries(ILogKeys* keys) {
     entries.push_back(value);
   }
   return entries;
+}
+
+int ReadGroupLimit(ILogKeys* keys) {
+  CString text;
+  long count = keys->Read(kGroupCountKey, &text) ? ParseCount(text) : -1;
+  return count > 1 ? static_cast<int>(count) : 1;
 }

@@ -1,9 +1,12 @@
 #pragma once
-// Which logged paths the uninstaller may touch. The log is a text file that its user may be able
-// to edit, and the uninstaller may run elevated, so an entry is acted on only where the
-// installation puts things: inside the install folder, the group folder directly inside the
-// user's Programs folder, and links directly inside that group or on the Desktop.
+// Which logged paths count. The log is a text file that its user may be able to edit, and the
+// uninstaller may run elevated, so an entry is acted on only where an installation puts things:
+// inside the install folder, its group folder directly inside the user's Programs folder, and
+// links directly inside that group or on the Desktop. The installer applies the same rules to
+// the entries it carries from an earlier installation's log, so that a tampered old log does not
+// become a trusted new one.
 
+#include <string>
 #include <vector>
 
 #include "platform/cstring.h"
@@ -21,6 +24,10 @@ enum class EntryPlace {
 // the ANSI code page (platform/path_text.h): the second byte of a two-byte character is never a
 // separator.
 CString NormalisePath(const CString& path);
+
+// NormalisePath of the long form: both spellings of a path (8.3 or long, any doubling of
+// backslashes) compare alike.
+CString CanonicalPath(const CString& path);
 
 class CEntryRules {
  public:
@@ -44,8 +51,17 @@ class CEntryRules {
   std::vector<CString> m_groups;  // one per group entry: normally a single folder
 };
 
+// Where each normalised entry lies. Each installation makes one group and logs it, so at most
+// groupLimit distinct folders directly inside Programs count as groups (the first ones the log
+// names; a repeat of one counts as that one) and are passed to rules->AddGroup; a further one
+// is refused.
+std::vector<EntryPlace> ClassifyEntries(const std::vector<CString>& entries, int groupLimit,
+                                        CEntryRules* rules);
+
 // The same path, ASCII letters compared without regard to case, two-byte characters exactly.
 bool SamePath(const CString& a, const CString& b);
+// A key that is equal for two paths exactly when SamePath holds: for sets of paths.
+std::string PathKey(const CString& path);
 
 // Whether path lies below folder (compared as SamePath does, and ending where a character of
 // path starts); on success *rest is what follows folder's backslash.

@@ -1,6 +1,7 @@
-#include "uninstall/path_rules.h"
+#include "install/path_rules.h"
 
 #include "package/member_name.h"
+#include "platform/fs.h"
 #include "platform/path_text.h"
 
 namespace {
@@ -50,8 +51,50 @@ CString NormalisePath(const CString& path) {
   return out;
 }
 
+CString CanonicalPath(const CString& path) {
+  return NormalisePath(platform::LongPathForm(NormalisePath(path)).c_str());
+}
+
+std::vector<EntryPlace> ClassifyEntries(const std::vector<CString>& entries, int groupLimit,
+                                        CEntryRules* rules) {
+  std::vector<EntryPlace> places;
+  places.reserve(entries.size());
+  std::vector<CString> groups;
+  for (const CString& entry : entries) {
+    places.push_back(rules->Classify(entry));
+    if (places.back() != EntryPlace::kGroup)
+      continue;
+    bool counted = false;
+    for (const CString& group : groups)
+      counted = counted || SamePath(group, entry);
+    if (counted)
+      continue;
+    if (static_cast<int>(groups.size()) >= groupLimit) {
+      places.back() = EntryPlace::kRefused;
+      continue;
+    }
+    groups.push_back(entry);
+    rules->AddGroup(entry);
+  }
+  // Links were classified before their group was known.
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (places[i] == EntryPlace::kRefused && rules->Classify(entries[i]) == EntryPlace::kGroupLink)
+      places[i] = EntryPlace::kGroupLink;
+  }
+  return places;
+}
+
 bool SamePath(const CString& a, const CString& b) {
   return platform::SamePathText(a, Length(a), b, Length(b));
+}
+
+std::string PathKey(const CString& path) {
+  std::string key = path.str();
+  for (size_t i = 0; i < key.size(); i += platform::CharSize(key.c_str(), key.size(), i)) {
+    if (key[i] >= 'a' && key[i] <= 'z')
+      key[i] = static_cast<char>(key[i] - 'a' + 'A');
+  }
+  return key;
 }
 
 bool IsBelow(const CString& path, const CString& folder, CString* rest) {
