@@ -190,7 +190,11 @@ bool CPackFile::NextMember(const char* destFolder, char* nameOut) {
   // Damage shows before any folder is made for the member.
   if (!TakeMemberData(header.dataSize))
     return false;
-  m_folderFault = HoldFolders(destFolder, header.name);
+  // The chosen folder now, so that the member's log entry has a folder to go into; the folders
+  // below it only when the member is unpacked.
+  m_folderFault = HoldBase(destFolder);
+  m_nameAt = strlen(m_szMemberPath) - header.nameLength;
+  m_bChainPending = m_folderFault == platform::EntryFault::kNone;
   size_t lastSeparator = 0;
   platform::LastSeparator(m_szMemberPath, strlen(m_szMemberPath), &lastSeparator);
   m_leafAt = lastSeparator + 1;
@@ -228,20 +232,23 @@ bool CPackFile::TakeMemberData(uint32_t size) {
   return true;
 }
 
-platform::EntryFault CPackFile::HoldFolders(const char* destFolder, const char* name) {
+platform::EntryFault CPackFile::HoldBase(const char* destFolder) {
   platform::EntryFault fault = platform::EntryFault::kNone;
-  if (!m_base.IsOpen() || m_heldBase != destFolder) {
-    m_chain.clear();
-    m_chainNames.clear();
-    m_heldBase = destFolder;
-    // The chosen folder and any missing parents are made by name: the user chose where.
-    if (!platform::FolderExists(destFolder))
-      platform::CreateFolders(destFolder);
-    if (!m_base.OpenBase(destFolder, false, &fault)) {
-      m_heldBase.clear();
-      return fault;
-    }
-  }
+  if (m_base.IsOpen() && m_heldBase == destFolder)
+    return fault;
+  m_chain.clear();
+  m_chainNames.clear();
+  m_heldBase = destFolder;
+  // The chosen folder and any missing parents are made by name: the user chose where.
+  if (!platform::FolderExists(destFolder))
+    platform::CreateFolders(destFolder);
+  if (!m_base.OpenBase(destFolder, false, &fault))
+    m_heldBase.clear();
+  return fault;
+}
+
+platform::EntryFault CPackFile::HoldChain(const char* name) {
+  platform::EntryFault fault = platform::EntryFault::kNone;
   // Members come folder by folder: the chain the last one needed mostly serves this one too.
   size_t length = strlen(name);
   size_t depth = 0;
@@ -269,6 +276,12 @@ bool CPackFile::UnzipMember(UnzipFault* fault) {
   if (!m_bMemberPending) {
     *fault = UnzipFault::kNotZip;
     return false;
+  }
+  if (m_bChainPending) {
+    // Made only now, once the caller has seen (and logged) the member: a walk stopped before
+    // it leaves no folder that nothing names.
+    m_folderFault = HoldChain(m_szMemberPath + m_nameAt);
+    m_bChainPending = false;
   }
   if (m_folderFault != platform::EntryFault::kNone) {
     *fault = m_folderFault == platform::EntryFault::kError ? UnzipFault::kCannotWrite

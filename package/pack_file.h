@@ -50,22 +50,22 @@ class CPackFile {
   // False at the end of the package and on any failure; StopReason() says which.
   bool ExtractNext(const char* destFolder, FILE* stream, char* nameOut);
 
-  // Reads the next member's header from the object's own stream, checks its name and makes the
-  // folders below destFolder that its file needs, staging nothing. Those folders are opened
-  // without following a link and held until a later member needs others: one that is a link or
-  // junction is not used (UnzipMember then fails), as a program that can write the chosen folder
-  // could make one to send the files anywhere. destFolder itself, the user's choice, may be
-  // one. On success copies the name into nameOut (260 bytes) when given; UnzipMember may then
-  // unpack the member into MemberPath(). False at the end of the package and on any failure,
-  // with StopReason() as for ExtractNext. Not to be mixed with ExtractNext on one object.
+  // Reads the next member's header from the object's own stream and checks its name, staging
+  // nothing; of its folders only destFolder is made (and held) yet. On success copies the name into
+  // nameOut (260 bytes) when given; UnzipMember may then unpack the member into MemberPath(). False
+  // at the end of the package and on any failure, with StopReason() as for ExtractNext. Not to be
+  // mixed with ExtractNext on one object.
   bool NextMember(const char* destFolder, char* nameOut);
   // destFolder + "\" + name of the member NextMember read last.
   const char* MemberPath() const { return m_szMemberPath; }
-  // Unpacks the member NextMember read into MemberPath(), reading its archive in the package,
-  // through the folders NextMember holds; whatever had the file's name loses it first and is
-  // never written into. False with the reason in fault when the file did not arrive intact;
-  // reading goes on either way. May be called again for the same member, as when the file was
-  // held by another program that has let go since.
+  // Unpacks the member NextMember read into MemberPath(), reading its archive in the package.
+  // First it makes the folders below destFolder that the file needs, each opened without
+  // following a link and held until a later member needs others: one that is a link or junction
+  // is not used (the unpack fails), as a program that can write the chosen folder could make one
+  // to send the files anywhere; destFolder itself, the user's choice, may be one. Whatever had
+  // the file's name loses it first and is never written into. False with the reason in fault when
+  // the file did not arrive intact; reading goes on either way. May be called again for the same
+  // member, as when the file was held by another program that has let go since.
   bool UnzipMember(UnzipFault* fault);
   // Members up to bytes (at most kMemberInMemoryMax) are read into memory; the fuzzer sets 0 to
   // reach the reading in place with small inputs.
@@ -94,9 +94,11 @@ class CPackFile {
   // Makes the folders on the way to path unless they are the ones the last member went into;
   // true when the walk was skipped.
   bool MakeFolders(const char* path);
-  // Holds destFolder and the folders below it that name's file goes into, making the missing
-  // ones; the fault of the first that cannot be held.
-  platform::EntryFault HoldFolders(const char* destFolder, const char* name);
+  // Holds destFolder, making it when missing, unless it is held already.
+  platform::EntryFault HoldBase(const char* destFolder);
+  // Holds the folders below it that name's file goes into, making the missing ones; the fault of
+  // the first that cannot be held.
+  platform::EntryFault HoldChain(const char* name);
   // Creates the staged file, and the folders on its way when they may be missing.
   bool OpenStaged(const char* staged, platform::CFile* out);
   // Reads the data of a member NextMember found, or checks that the package holds all of it.
@@ -112,7 +114,7 @@ class CPackFile {
   // The folder (with its final backslash) that the last member's file went into.
   char m_szLastFolder[kMaxPathChars + 2] = {};
 
-  // The folders NextMember holds: destFolder, and below it the chain the last member's file
+  // The folders UnzipMember holds: destFolder, and below it the chain the last member's file
   // went into, by their names.
   std::string m_heldBase;
   platform::CHeldFolder m_base;
@@ -122,7 +124,9 @@ class CPackFile {
   // The member NextMember read last, until the next NextMember: its archive stays in memory or
   // at its offset in the stream, so UnzipMember can unpack it again.
   bool m_bMemberPending = false;
+  bool m_bChainPending = false;  // its folders below destFolder wait for the first UnzipMember
   platform::EntryFault m_folderFault = platform::EntryFault::kNone;
+  size_t m_nameAt = 0;  // where the member's name starts in m_szMemberPath
   size_t m_leafAt = 0;  // where the file's own name starts in m_szMemberPath
   uint32_t m_memberSize = 0;
   char m_szMemberPath[kMaxPathChars + 2] = {};

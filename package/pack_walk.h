@@ -1,5 +1,5 @@
 #pragma once
-// The one walk over a package: read the next member, make its folders, let the caller see it,
+// The one walk over a package: read the next member, let the caller see it, make its folders and
 // unpack it (replacing a read-only, hidden or system file of its name), let the caller see the
 // result. The installer, the pack tool's extract and verify, the unpack benchmark and the fuzzer
 // all walk this way, so a rule the reader gains holds for each of them at once.

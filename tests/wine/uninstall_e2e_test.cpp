@@ -28,6 +28,13 @@ bool Exists(const std::string& path) {
   return platform::FileExists(path.c_str()) || platform::FolderExists(path.c_str());
 }
 
+// Part-way through an installation: once path is there.
+bool WaitForFile(const std::string& path) {
+  for (DWORD start = GetTickCount(); !Exists(path) && GetTickCount() - start < kTimeoutMs;)
+    Sleep(10);
+  return Exists(path);
+}
+
 // The folders an uninstaller's copy may run in: the Windows temporary folder, where an elevated
 // one goes (as every program under Wine is), and the user's.
 std::vector<std::string> TemporaryFolders() {
@@ -71,21 +78,28 @@ class UninstallTest : public ::testing::Test {
                                    "\r\nitemnum=2\r\nitem0FileName=app.exe\r\nitem0Desc=E2E App\r\n"
                                    "item1FileName=uninstall.exe\r\nitem1Desc=Uninstall E2E\r\n"
                                    "item1Desktop=1\r\n"));
-    DistInputs inputs;
-    inputs.payload = m_scratch.Join("payload");
-    inputs.out = m_dist;
-    inputs.ini = m_scratch.Join("setup.ini");
-    inputs.face = GetModuleDir().str() + "face.bmp";
-    inputs.uninstallTemplate = m_scratch.Join("uninstall.ini");
-    DistSummary summary;
+    ASSERT_EQ(BuildDist("payload", "setup.ini", m_dist), 3u);
     std::string error;
-    ASSERT_TRUE(BuildDistribution(inputs, &summary, &error)) << error;
-    ASSERT_EQ(summary.pack.members, 3u);
     DistReport report;
     ASSERT_TRUE(CheckDistribution(m_dist, &report, &error));
     // The one finding of a 64-bit run: its setup.exe is not the i686 one.
     EXPECT_EQ(report.errors, sizeof(void*) == 4 ? 0u : 1u);
     EXPECT_EQ(report.warnings, 0u);
+  }
+
+  // A distribution folder from the payload and setup.ini named below the scratch folder, as mkpak
+  // dist makes it; the number of members packed.
+  size_t BuildDist(const char* payload, const char* ini, const std::string& out) {
+    DistInputs inputs;
+    inputs.payload = m_scratch.Join(payload);
+    inputs.out = out;
+    inputs.ini = m_scratch.Join(ini);
+    inputs.face = GetModuleDir().str() + "face.bmp";
+    inputs.uninstallTemplate = m_scratch.Join("uninstall.ini");
+    DistSummary summary;
+    std::string error;
+    EXPECT_TRUE(BuildDistribution(inputs, &summary, &error)) << error;
+    return summary.pack.members;
   }
 
   void TearDown() override {
@@ -110,14 +124,20 @@ class UninstallTest : public ::testing::Test {
     return ours;
   }
 
+  // Starts dist's setup.exe, installs into m_dest and returns the progress dialog; null when
+  // any step fails.
+  HWND StartInstall(CDrivenProcess* setup, const std::string& dist) {
+    if (!setup->Start(dist + "\\setup.exe", ""))
+      return nullptr;
+    HWND dialog = WaitForDialog(setup->Id(), "E2E Setup", kTimeoutMs);
+    if (!dialog || !SetItemText(dialog, IDC_LOCATION, m_dest.c_str()) || !ClickButton(dialog, IDOK))
+      return nullptr;
+    return WaitForDialog(setup->Id(), "Extracting files...", kTimeoutMs);
+  }
+
   void Install() {
     CDrivenProcess setup;
-    ASSERT_TRUE(setup.Start(m_dist + "\\setup.exe", ""));
-    HWND dialog = WaitForDialog(setup.Id(), "E2E Setup", kTimeoutMs);
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
-    ASSERT_TRUE(ClickButton(dialog, IDOK));
-    HWND progress = WaitForDialog(setup.Id(), "Extracting files...", kTimeoutMs);
+    HWND progress = StartInstall(&setup, m_dist);
     HWND box = progress ? WaitForMessageBox(setup.Id(), progress, kTimeoutMs) : nullptr;
     ASSERT_NE(box, nullptr);
     ASSERT_EQ(MessageBoxText(box), "Install completed!");
@@ -240,13 +260,9 @@ TEST_F(UninstallTest, CancelledInstallationIsRemoved) {
     package += MemberBytes("many\\file" + std::to_string(i) + ".txt", "x");
   ASSERT_TRUE(WriteWholeFile(m_dist + "\\data.pak", package));
   CDrivenProcess setup;
-  ASSERT_TRUE(setup.Start(m_dist + "\\setup.exe", ""));
-  HWND dialog = WaitForDialog(setup.Id(), "E2E Setup", kTimeoutMs);
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
-  ASSERT_TRUE(ClickButton(dialog, IDOK));
-  HWND progress = WaitForDialog(setup.Id(), "Extracting files...", kTimeoutMs);
+  HWND progress = StartInstall(&setup, m_dist);
   ASSERT_NE(progress, nullptr);
+  ASSERT_TRUE(WaitForFile(m_dest + "\\many\\file10.txt"));
   ASSERT_TRUE(ClickButton(progress, IDCANCEL));
   HWND question = WaitForMessageBox(setup.Id(), progress, kTimeoutMs);
   ASSERT_NE(question, nullptr);
@@ -486,15 +502,7 @@ class UpgradeTest : public UninstallTest, public ::testing::WithParamInterface<S
                                "[main]\r\ntitle=E2E Setup\r\n[shortcut]\r\ngroup=" + m_groupName +
                                    " v2\r\nitemnum=1\r\nitem0FileName=uninstall.exe\r\n"
                                    "item0Desc=Uninstall E2E\r\nitem0Desktop=1\r\n"));
-    DistInputs inputs;
-    inputs.payload = payload;
-    inputs.out = dist;
-    inputs.ini = m_scratch.Join("setup2.ini");
-    inputs.face = GetModuleDir().str() + "face.bmp";
-    inputs.uninstallTemplate = m_scratch.Join("uninstall.ini");
-    DistSummary summary;
-    std::string error;
-    EXPECT_TRUE(BuildDistribution(inputs, &summary, &error)) << error;
+    EXPECT_EQ(BuildDist("payload2", "setup2.ini", dist), 3u);
     if (longPackage) {
       std::string package =
           MemberBytes("uninstall.exe", ReadWholeFile(GetModuleDir().str() + "uninstall.exe")) +
@@ -519,15 +527,9 @@ TEST_P(UpgradeTest, EverythingOfEitherVersionIsRemoved) {
                 "\\Uninstall E2E.lnk\r\nfile6=" + desktop + "\\Uninstall E2E.lnk\r\nfilenum=7\r\n");
 
   SecondRun run = GetParam();
-  std::string dist2 = BuildVersion2(run != SecondRun::kCompleted);
   {
     CDrivenProcess setup;
-    ASSERT_TRUE(setup.Start(dist2 + "\\setup.exe", ""));
-    HWND dialog = WaitForDialog(setup.Id(), "E2E Setup", kTimeoutMs);
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
-    ASSERT_TRUE(ClickButton(dialog, IDOK));
-    HWND progress = WaitForDialog(setup.Id(), "Extracting files...", kTimeoutMs);
+    HWND progress = StartInstall(&setup, BuildVersion2(run != SecondRun::kCompleted));
     ASSERT_NE(progress, nullptr);
     if (run == SecondRun::kCompleted) {
       HWND box = WaitForMessageBox(setup.Id(), progress, kTimeoutMs);
@@ -536,10 +538,7 @@ TEST_P(UpgradeTest, EverythingOfEitherVersionIsRemoved) {
       ClickButton(box, IDOK);
     } else {
       // Half-way: once some of the long package is in.
-      std::string some = m_dest + "\\many\\file100.txt";
-      for (DWORD start = GetTickCount(); !Exists(some) && GetTickCount() - start < kTimeoutMs;)
-        Sleep(10);
-      ASSERT_TRUE(Exists(some));
+      ASSERT_TRUE(WaitForFile(m_dest + "\\many\\file100.txt"));
       if (run == SecondRun::kCancelled) {
         ASSERT_TRUE(ClickButton(progress, IDCANCEL));
         HWND question = WaitForMessageBox(setup.Id(), progress, kTimeoutMs);
