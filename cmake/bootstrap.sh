@@ -16,7 +16,7 @@ need_root() {
 # Packages for both builds, the tests and the benchmark.
 packages=(
   cmake ninja-build g++ make pkg-config dpkg-dev
-  zlib1g-dev libminizip-dev googletest
+  zlib1g-dev libminizip-dev libdeflate-dev googletest
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine32:i386 wine64 fonts-wine xvfb x11-utils imagemagick
@@ -38,7 +38,8 @@ ensure_i386() {
   touch "$deps_dir/.apt-stale"
 }
 
-# Debian's zlib source package carries minizip's C files, which the Windows build compiles.
+# Debian's source packages of zlib (for minizip's C files) and libdeflate, which the Windows
+# builds compile.
 ensure_deb_src() {
   grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && return 0
   grep -qs '^deb-src ' /etc/apt/sources.list && return 0
@@ -82,16 +83,22 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
   locale-gen
 fi
 
-zsrc="$deps_dir/zlib-src"
-if [ ! -f "$zsrc/contrib/minizip/unzip.c" ]; then
+# fetch_source PACKAGE DEST MARKER: Debian's source package PACKAGE unpacked as DEST, once;
+# MARKER is a file of the unpacked tree, which shows that it is there and whole.
+fetch_source() {
+  local package=$1 dest=$2 marker=$3 tmp srcdir
+  [ -f "$dest/$marker" ] && return 0
   apt_update_once
-  tmp=$(mktemp -d "$deps_dir/zlib.XXXXXX")
-  (cd "$tmp" && apt-get source -q zlib >/dev/null 2>&1)
-  srcdir=$(find "$tmp" -maxdepth 3 -type d -path '*/contrib/minizip' | head -n 1)
-  srcdir=${srcdir%/contrib/minizip}
-  [ -n "$srcdir" ] || { echo "bootstrap: zlib source has no contrib/minizip" >&2; exit 1; }
-  rm -rf "$zsrc"
-  mv "$srcdir" "$zsrc"
+  tmp=$(mktemp -d "$deps_dir/$package.XXXXXX")
+  (cd "$tmp" && apt-get source -q "$package" >/dev/null 2>&1)
+  srcdir=$(find "$tmp" -mindepth 2 -maxdepth 4 -type f -path "*/$marker" | head -n 1)
+  srcdir=${srcdir%/"$marker"}
+  [ -n "$srcdir" ] || { echo "bootstrap: $package source has no $marker" >&2; exit 1; }
+  rm -rf "$dest"
+  mv "$srcdir" "$dest"
   rm -rf "$tmp"
-fi
-echo "bootstrap: ready (minizip sources in $zsrc)"
+}
+
+fetch_source zlib "$deps_dir/zlib-src" contrib/minizip/unzip.c
+fetch_source libdeflate "$deps_dir/libdeflate-src" lib/deflate_compress.c
+echo "bootstrap: ready (minizip and libdeflate sources in $deps_dir)"

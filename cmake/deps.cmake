@@ -1,4 +1,5 @@
-# zlib, minizip and GoogleTest: installed by cmake/bootstrap.sh, never copied into the tree.
+# zlib, minizip, libdeflate and GoogleTest: installed by cmake/bootstrap.sh, never copied into the
+# tree.
 
 # minizip is compiled from Debian's zlib source package wherever the host's library does not
 # fit: for Windows, and for the fuzz build, where it should carry the same instrumentation.
@@ -36,6 +37,31 @@ else()
   pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
   add_library(minizip INTERFACE)
   target_link_libraries(minizip INTERFACE PkgConfig::MINIZIP zlib_dep)
+endif()
+
+# libdeflate deflates mkpak's members. For Windows only what mkpak calls is compiled from Debian's
+# libdeflate source package: the compressor, CRC-32, the allocator they share, and the processor
+# probe that picks the CRC-32 code.
+set(INSTALLER_LIBDEFLATE_SOURCE "${PROJECT_SOURCE_DIR}/.deps/libdeflate-src"
+    CACHE PATH "libdeflate's sources (from 'apt-get source libdeflate')")
+if(WIN32)
+  if(NOT EXISTS "${INSTALLER_LIBDEFLATE_SOURCE}/lib/deflate_compress.c")
+    message(FATAL_ERROR "libdeflate sources not found in ${INSTALLER_LIBDEFLATE_SOURCE}; "
+                        "run cmake/bootstrap.sh first")
+  endif()
+  add_library(libdeflate_dep STATIC
+    "${INSTALLER_LIBDEFLATE_SOURCE}/lib/deflate_compress.c"
+    "${INSTALLER_LIBDEFLATE_SOURCE}/lib/crc32.c"
+    "${INSTALLER_LIBDEFLATE_SOURCE}/lib/utils.c"
+    "${INSTALLER_LIBDEFLATE_SOURCE}/lib/x86/cpu_features.c")
+  target_include_directories(libdeflate_dep SYSTEM PUBLIC "${INSTALLER_LIBDEFLATE_SOURCE}")
+  target_compile_options(libdeflate_dep PRIVATE -w)
+  target_link_libraries(libdeflate_dep PRIVATE installer_options)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
+  add_library(libdeflate_dep INTERFACE)
+  target_link_libraries(libdeflate_dep INTERFACE PkgConfig::LIBDEFLATE)
 endif()
 
 if(BUILD_TESTING)

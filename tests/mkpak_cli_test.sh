@@ -70,7 +70,7 @@ check "missing uninstaller refused" 2 "$mkpak" build "$work/src" -o "$work/u2.pa
 
 check "missing source refused" 2 "$mkpak" build "$work/none" -o "$work/x.pak"
 check "no output for missing source" 1 test -e "$work/x.pak"
-check "bad level" 2 "$mkpak" build "$work/src" -o "$work/x.pak" -l 11
+check "bad level" 2 "$mkpak" build "$work/src" -o "$work/x.pak" -l 13
 check "missing package refused" 2 "$mkpak" verify "$work/none.pak"
 check "usage" 2 "$mkpak" frobnicate
 check "help" 0 "$mkpak" --help

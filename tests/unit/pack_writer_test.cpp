@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "package/pack_format.h"
+#include "platform/file.h"
 #include "tests/unit/pack_fixtures.h"
 #include "tests/unit/test_support.h"
 #include "tools/pack_reader_tools.h"
@@ -22,7 +23,7 @@ class PackWriterTest : public ::testing::Test {
       ASSERT_TRUE(WriteWholeFile(m_source + "\\" + file.first, file.second));
   }
 
-  bool Build(const std::string& out, int level = 6) {
+  bool Build(const std::string& out, int level = BuildOptions().level) {
     BuildOptions options;
     options.level = level;
     return BuildPack(m_source, out, options, &m_summary, &m_error);
@@ -76,6 +77,46 @@ TEST_F(PackWriterTest, SameInputGivesTheSameBytesAndLevelZeroStores) {
   EXPECT_TRUE(VerifyPack(again, &members, &fault)) << fault.what;
 }
 
+// A file larger than a chunk is one deflate stream of joined chunks. Every way a chunk can end
+// must join: after a Huffman block at any bit of its last byte (text in small chunks), after
+// several blocks, stored or not, and at a chunk's end exactly.
+TEST_F(PackWriterTest, MembersDeflatedInChunksUnpackIntact) {
+  const char* const words[] = {"setup ", "install ", "folder\n", "a ", "of ", "data ", "x", "\r\n"};
+  std::string text, noise;
+  uint32_t seed = 1;
+  for (int i = 0; i < 40000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    text += words[seed >> 16 & 7];
+    noise += static_cast<char>(seed >> 24);
+  }
+  const struct {
+    const char* what;
+    std::string content;
+    size_t chunkBytes;
+  } cases[] = {
+      {"text", text, 1000},
+      {"noise and text", noise.substr(0, 30000) + text.substr(0, 60000), 45000},
+      {"whole chunks", text.substr(0, 3000), 1000},
+      {"empty", "", 1000},
+  };
+  std::string sourcePath = m_scratch.Join("chunked");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteWholeFile(sourcePath, c.content));
+    CMemberDeflater deflater(kBestLevel, c.chunkBytes);
+    platform::CFile source, pak;
+    ASSERT_TRUE(source.Open(sourcePath.c_str(), "rb") && pak.Open(m_pak.c_str(), "wb"));
+    ASSERT_TRUE(AppendPackMember(pak.Get(), "member", source.Get(), &deflater, &m_error))
+        << m_error;
+    ASSERT_TRUE(pak.Close());
+    std::string dest = m_scratch.Join(std::string("out-") + c.what);
+    size_t members = 0;
+    PackFault fault;
+    ASSERT_TRUE(ExtractPack(m_pak, dest, true, nullptr, &members, &fault)) << fault.what;
+    EXPECT_EQ(ReadWholeFile(dest + "\\member"), c.content);
+  }
+}
+
 TEST_F(PackWriterTest, RefusesWhatTheInstallerCouldNotInstall) {
   const std::vector<std::pair<PackEntry, std::string>> cases = {
       {{std::string(260, 'n'), "x", 1}, "260 bytes"},
@@ -95,7 +136,7 @@ TEST_F(PackWriterTest, RefusesWhatTheInstallerCouldNotInstall) {
 TEST_F(PackWriterTest, FailedBuildLeavesNoOutputBehind) {
   ASSERT_TRUE(WriteWholeFile(m_pak, "previous package"));
   BuildOptions options;
-  options.level = 10;
+  options.level = kBestLevel + 1;
   EXPECT_FALSE(BuildPack(m_source, m_pak, options, &m_summary, &m_error));
   EXPECT_FALSE(BuildPack(m_scratch.Join("missing"), m_pak, BuildOptions(), &m_summary, &m_error));
   EXPECT_NE(m_error.find("does not exist"), std::string::npos);
