@@ -16,11 +16,11 @@ need_root() {
 # Packages for both builds, the tests and the benchmark.
 packages=(
   cmake ninja-build g++ make pkg-config dpkg-dev
-  zlib1g-dev libminizip-dev libdeflate-dev googletest
+  zlib1g-dev libminizip-dev libdeflate-dev liblzma-dev googletest
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine32:i386 wine64 fonts-wine xvfb x11-utils imagemagick
-  zip unzip python3 nsis locales
+  zip unzip python3 nsis locales osslsigncode openssl
 )
 
 missing() {
@@ -38,8 +38,8 @@ ensure_i386() {
   touch "$deps_dir/.apt-stale"
 }
 
-# Debian's source packages of zlib (for minizip's C files) and libdeflate, which the Windows
-# builds compile.
+# Debian's source packages of zlib (for minizip's C files), libdeflate and xz-utils (for
+# liblzma), which the Windows builds compile.
 ensure_deb_src() {
   grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && return 0
   grep -qs '^deb-src ' /etc/apt/sources.list && return 0
@@ -101,4 +101,5 @@ fetch_source() {
 
 fetch_source zlib "$deps_dir/zlib-src" contrib/minizip/unzip.c
 fetch_source libdeflate "$deps_dir/libdeflate-src" lib/deflate_compress.c
-echo "bootstrap: ready (minizip and libdeflate sources in $deps_dir)"
+fetch_source xz-utils "$deps_dir/xz-src" src/liblzma/liblzma.pc.in
+echo "bootstrap: ready (minizip, libdeflate and liblzma sources in $deps_dir)"

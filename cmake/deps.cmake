@@ -1,5 +1,5 @@
-# zlib, minizip, libdeflate and GoogleTest: installed by cmake/bootstrap.sh, never copied into the
-# tree.
+# zlib, minizip, libdeflate, liblzma and GoogleTest: installed by cmake/bootstrap.sh, never copied
+# into the tree.
 
 # minizip is compiled from Debian's zlib source package wherever the host's library does not
 # fit: for Windows, and for the fuzz build, where it should carry the same instrumentation.
@@ -62,6 +62,67 @@ else()
   pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
   add_library(libdeflate_dep INTERFACE)
   target_link_libraries(libdeflate_dep INTERFACE PkgConfig::LIBDEFLATE)
+endif()
+
+# liblzma carries the one-file distribution's stream. For Windows it is compiled from Debian's
+# xz-utils source package: the decoder alone for the small carrying program (liblzma_decoder_dep),
+# and with the encoder for mkpak (liblzma_dep). Only the LZMA1/LZMA2 filters, the CRC-32/64
+# checks and the match finders of the presets are built; config.h's work is done by the
+# definitions below.
+set(INSTALLER_XZ_SOURCE "${PROJECT_SOURCE_DIR}/.deps/xz-src"
+    CACHE PATH "xz-utils' sources (from 'apt-get source xz-utils')")
+if(WIN32)
+  if(NOT EXISTS "${INSTALLER_XZ_SOURCE}/src/liblzma/api/lzma.h")
+    message(FATAL_ERROR "xz-utils sources not found in ${INSTALLER_XZ_SOURCE}; "
+                        "run cmake/bootstrap.sh first")
+  endif()
+  set(_lzma "${INSTALLER_XZ_SOURCE}/src/liblzma")
+  add_library(liblzma_decoder_dep STATIC
+    ${_lzma}/check/check.c ${_lzma}/check/crc32_fast.c ${_lzma}/check/crc32_table.c
+    ${_lzma}/check/crc64_fast.c ${_lzma}/check/crc64_table.c
+    ${_lzma}/common/common.c ${_lzma}/common/block_decoder.c
+    ${_lzma}/common/block_header_decoder.c ${_lzma}/common/block_util.c
+    ${_lzma}/common/filter_common.c ${_lzma}/common/filter_decoder.c
+    ${_lzma}/common/filter_flags_decoder.c ${_lzma}/common/index_hash.c
+    ${_lzma}/common/stream_decoder.c ${_lzma}/common/stream_flags_common.c
+    ${_lzma}/common/stream_flags_decoder.c ${_lzma}/common/vli_decoder.c
+    ${_lzma}/common/vli_size.c
+    ${_lzma}/lz/lz_decoder.c ${_lzma}/lzma/lzma_decoder.c ${_lzma}/lzma/lzma2_decoder.c)
+  add_library(liblzma_dep STATIC
+    ${_lzma}/common/block_encoder.c ${_lzma}/common/block_header_encoder.c
+    ${_lzma}/common/easy_encoder.c ${_lzma}/common/easy_preset.c
+    ${_lzma}/common/filter_encoder.c ${_lzma}/common/filter_flags_encoder.c
+    ${_lzma}/common/index.c ${_lzma}/common/index_encoder.c
+    ${_lzma}/common/stream_encoder.c ${_lzma}/common/stream_flags_encoder.c
+    ${_lzma}/common/vli_encoder.c
+    ${_lzma}/lz/lz_encoder.c ${_lzma}/lz/lz_encoder_mf.c
+    ${_lzma}/lzma/fastpos_table.c ${_lzma}/lzma/lzma_encoder.c
+    ${_lzma}/lzma/lzma_encoder_optimum_fast.c ${_lzma}/lzma/lzma_encoder_optimum_normal.c
+    ${_lzma}/lzma/lzma_encoder_presets.c ${_lzma}/lzma/lzma2_encoder.c
+    ${_lzma}/rangecoder/price_table.c)
+  target_link_libraries(liblzma_dep PUBLIC liblzma_decoder_dep)
+  foreach(_part liblzma_decoder_dep liblzma_dep)
+    target_include_directories(${_part} SYSTEM PUBLIC "${_lzma}/api")
+    target_include_directories(${_part} PRIVATE "${_lzma}/common" "${_lzma}/check"
+      "${_lzma}/lz" "${_lzma}/lzma" "${_lzma}/rangecoder" "${_lzma}/delta" "${_lzma}/simple"
+      "${INSTALLER_XZ_SOURCE}/src/common")
+    # Static: no dllimport in lzma.h's declarations.
+    target_compile_definitions(${_part} PUBLIC LZMA_API_STATIC)
+    # What configure would find on any mingw-w64: standard headers, no threads (neither program
+    # decodes or encodes on more than one).
+    target_compile_definitions(${_part} PRIVATE HAVE_STDBOOL_H HAVE__BOOL HAVE_STDINT_H
+      HAVE_INTTYPES_H HAVE_VISIBILITY=0 HAVE_CHECK_CRC32 HAVE_CHECK_CRC64
+      HAVE_DECODER_LZMA1 HAVE_DECODER_LZMA2 HAVE_ENCODER_LZMA1 HAVE_ENCODER_LZMA2
+      HAVE_MF_HC3 HAVE_MF_HC4 HAVE_MF_BT4)
+    target_compile_options(${_part} PRIVATE -w)
+    target_link_libraries(${_part} PRIVATE installer_options)
+  endforeach()
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(LIBLZMA REQUIRED IMPORTED_TARGET liblzma)
+  add_library(liblzma_dep INTERFACE)
+  target_link_libraries(liblzma_dep INTERFACE PkgConfig::LIBLZMA)
+  add_library(liblzma_decoder_dep ALIAS liblzma_dep)
 endif()
 
 if(BUILD_TESTING)

@@ -5,6 +5,7 @@
 
 #include "platform/file.h"
 #include "platform/fs.h"
+#include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/profile_edit.h"
 #include "platform/setup_config.h"
@@ -147,6 +148,47 @@ std::string FoldedAscii(std::string text) {
   return text;
 }
 
+// A temporary folder of ours, removed with what it holds when its owner goes.
+class CScratchFolder {
+ public:
+  CScratchFolder() = default;
+  ~CScratchFolder() {
+    if (!m_path.empty())
+      platform::RemoveTree(m_path.c_str());
+  }
+  CScratchFolder(const CScratchFolder&) = delete;
+  CScratchFolder& operator=(const CScratchFolder&) = delete;
+  bool Create() { return platform::MakeTempFolder("mkpak-sign", &m_path); }
+  std::string Join(const char* name) const { return m_path + "\\" + name; }
+
+ private:
+  std::string m_path;
+};
+
+// Runs the publisher's signing command on copy, a copy of program's file that may be changed,
+// and makes sure it did something: a command that ends well but signs nothing is no success.
+bool SignCopy(const std::string& command, const char* program, const std::string& copy,
+              std::string* error) {
+  std::string before, after;
+  if (!platform::ReadWholeFile(copy.c_str(), "rb", &before))
+    return FailWith(error, "cannot read " + Quoted(copy) + ": " + Reason());
+  std::string what = "signing " + std::string(program) + " with '" + command + "'";
+  platform::ProcessResult run = platform::RunShellCommandOn(command, copy.c_str());
+  if (!run.started)
+    return FailWith(error,
+                    what + " failed: the shell did not start: " + platform::ErrorText(run.error));
+  if (run.exitStatus != 0)
+    return FailWith(error,
+                    what + " failed: it ended with exit status " + std::to_string(run.exitStatus));
+  if (!platform::ReadWholeFile(copy.c_str(), "rb", &after))
+    return FailWith(error, what + " left no file at " + Quoted(copy) + ": " + Reason());
+  if (after == before)
+    return FailWith(error, what +
+                               " left the file unchanged; the command must sign the file "
+                               "that {} names, in place");
+  return true;
+}
+
 bool NeedFile(const std::string& path, const char* what, std::string* error) {
   if (!path.empty() && !platform::FileExists(path.c_str()))
     return FailWith(error, "cannot read the " + std::string(what) + " " + Quoted(path));
@@ -177,6 +219,9 @@ bool BuildDistribution(const DistInputs& given, DistSummary* summary, std::strin
   }
   if (inputs.uninstaller.empty() && platform::FileExists((beside + "uninstall.exe").c_str()))
     inputs.uninstaller = beside + "uninstall.exe";
+  if (!inputs.signCommand.empty() && inputs.signCommand.find("{}") == std::string::npos)
+    return FailWith(error, "--sign-command '" + inputs.signCommand +
+                               "' holds no {} where the program's path goes");
   if (!NeedFile(inputs.ini, "setup.ini", error) || !NeedFile(inputs.setup, "setup.exe", error) ||
       !NeedFile(inputs.face, "picture", error) ||
       !NeedFile(inputs.uninstallTemplate, "log template", error))
@@ -194,8 +239,23 @@ bool BuildDistribution(const DistInputs& given, DistSummary* summary, std::strin
   summary->uninstaller = inputs.uninstaller;
   BuildOptions options;
   options.uninstaller = inputs.uninstaller;
+  // The programs are signed as copies, never the files given: the uninstaller in a folder of
+  // its own before it is packed, setup.exe once it lies in the folder being made. A program
+  // made from the whole folder would be signed last, after WriteSetupIni.
+  bool signing = !inputs.signCommand.empty();
+  CScratchFolder scratch;
+  if (signing && !inputs.uninstaller.empty()) {
+    if (!scratch.Create())
+      return FailWith(error, "cannot create a temporary folder: " + Reason());
+    options.uninstaller = scratch.Join("uninstall.exe");
+    if (!platform::CopyFileReplacing(inputs.uninstaller.c_str(), options.uninstaller.c_str()))
+      return FailWith(error, "cannot copy " + Quoted(inputs.uninstaller) + ": " + Reason());
+    if (!SignCopy(inputs.signCommand, "uninstall.exe", options.uninstaller, error))
+      return false;
+  }
   if (!BuildPack(inputs.payload, made.Join("data.pak"), options, &summary->pack, error) ||
       !CopyInto(inputs.setup, made, "setup.exe", error) ||
+      (signing && !SignCopy(inputs.signCommand, "setup.exe", made.Join("setup.exe"), error)) ||
       (!inputs.face.empty() && !CopyInto(inputs.face, made, "face.bmp", error)) ||
       (!inputs.uninstallTemplate.empty() &&
        !CopyInto(inputs.uninstallTemplate, made, "uninstall.ini", error)) ||

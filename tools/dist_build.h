@@ -1,7 +1,7 @@
 #pragma once
 // mkpak dist: a distribution folder made whole from a payload: data.pak (the uninstaller
 // first), setup.exe, setup.ini with the package's figures, and the log template and picture
-// when given. The same inputs give the same bytes in every file.
+// when given. The same inputs give the same bytes in every file, unless the programs are signed.
 
 #include <string>
 
@@ -15,6 +15,9 @@ struct DistInputs {
   std::string uninstallTemplate;  // uninstall.ini; none when empty
   std::string uninstaller;        // empty: uninstall.exe beside mkpak, when there is one
   std::string setup;              // empty: setup.exe beside mkpak
+  // Run on a copy of each program before it goes in, "{}" standing for the copy's path; none
+  // when empty. Signatures carry the time of signing, so then the bytes differ on every run.
+  std::string signCommand;
 };
 
 struct DistSummary {

@@ -5,6 +5,7 @@
 #include "package/member_name.h"
 #include "platform/fs.h"
 #include "platform/path_text.h"
+#include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/profile_parse.h"
 #include "platform/profile_text.h"
@@ -107,8 +108,8 @@ std::string ItemKey(long long item, const char* field) {
 
 class CDistCheck {
  public:
-  CDistCheck(const std::string& folder, DistReport* report)
-      : m_folder(folder), m_report(report), m_ini(Path("setup.ini")) {}
+  CDistCheck(const std::string& folder, const CheckOptions& options, DistReport* report)
+      : m_folder(folder), m_options(options), m_report(report), m_ini(Path("setup.ini")) {}
 
   void Run() {
     CheckSetupExe();
@@ -130,6 +131,62 @@ class CDistCheck {
     m_report->findings.push_back(DistFinding{false, text});
     ++m_report->warnings;
   }
+  void Info(const std::string& text) {
+    m_report->findings.push_back(DistFinding{false, text, true});
+  }
+
+  // Whether program (named name) is signed and, where osslsigncode can tell, whether the
+  // signature still matches the file. Signing is optional: unsigned is no fault.
+  void CheckSignature(const std::string& name, const std::string& path, const std::string& bytes) {
+    SignatureProbe probe = ProbeSignature(bytes);
+    if (!probe.whyNot.empty()) {
+      Error(name + ": " + probe.whyNot + "; sign it again");
+      return;
+    }
+    if (!probe.isSigned) {
+      Info(name +
+           ": not signed, so Windows names no publisher for it; sign it with mkpak dist "
+           "--sign-command");
+      return;
+    }
+    std::string tool;
+    if (!platform::FindOnPath("osslsigncode", &tool)) {
+      Info(name + ": signed; the signature was not verified, as osslsigncode is not installed");
+      return;
+    }
+    std::vector<std::string> args = {"verify", "-in", platform::HostPath(path.c_str())};
+    if (!m_options.caFile.empty())
+      args.insert(args.end(), {"-CAfile", platform::HostPath(m_options.caFile.c_str())});
+    std::string said;
+    platform::ProcessResult run = platform::RunCapturing(tool, args, &said);
+    if (!run.started) {
+      Info(name + ": signed; the signature was not verified, as " + tool +
+           " did not start: " + platform::ErrorText(run.error));
+    } else if (run.exitStatus == 0) {
+      Info(name + ": signed, and the signature verifies (osslsigncode)");
+    } else if (said.find("MISMATCH") != std::string::npos) {
+      // osslsigncode marks a digest of the file that differs from the signed one.
+      Error(name +
+            ": signed, but changed after signing: its digest no longer matches the "
+            "signature (osslsigncode), so Windows would call it damaged; sign it again");
+    } else if (!m_options.caFile.empty()) {
+      Warn(name + ": signed, but the signature does not verify against '" +
+           platform::HostPath(m_options.caFile.c_str()) + "' (osslsigncode: " + VerifyReason(said) +
+           ")");
+    } else {
+      Info(name + ": signed; the signature could not be verified here (osslsigncode: " +
+           VerifyReason(said) + "); give its CA certificate with mkpak check --ca-file");
+    }
+  }
+
+  // osslsigncode's own words for a failed verification: its first error line.
+  static std::string VerifyReason(const std::string& said) {
+    size_t at = said.find("Error: ");
+    if (at == std::string::npos)
+      return "verification failed";
+    at += 7;
+    return said.substr(at, said.find('\n', at) - at);
+  }
 
   void CheckSetupExe() {
     std::string path = Path("setup.exe");
@@ -142,6 +199,8 @@ class CDistCheck {
       std::string why = WhyNotI686Program(bytes);
       if (!why.empty())
         Error("setup.exe: " + why + "; use the 32-bit setup.exe");
+      else
+        CheckSignature("setup.exe", path, bytes);
     }
   }
 
@@ -154,7 +213,16 @@ class CDistCheck {
     PackFault fault;
     size_t members = 0;
     auto name = [this](const MemberListing& member) { m_members.push_back(member.name); };
-    if (!ListPack(pak, name, &fault) || !VerifyPack(pak, &members, &fault, &m_unpackedBytes)) {
+    // The uninstaller as the installer will unpack it, checked while it lies unpacked.
+    size_t unpacked = 0;
+    auto signature = [this, &unpacked](const std::string& path) {
+      std::string bytes;
+      if (unpacked++ == 0 && IsUninstallerMember(m_members[0]) &&
+          platform::ReadWholeFile(path.c_str(), "rb", &bytes))
+        CheckSignature("data.pak: " + m_members[0], path, bytes);
+    };
+    if (!ListPack(pak, name, &fault) ||
+        !VerifyPack(pak, &members, &fault, &m_unpackedBytes, signature)) {
       std::string where = fault.name.empty() ? "" : " (member '" + fault.name + "')";
       Error("data.pak: fault at offset " + std::to_string(fault.offset) + where + ": " +
             fault.what + "; build it anew with mkpak");
@@ -348,6 +416,7 @@ class CDistCheck {
   }
 
   std::string m_folder;
+  CheckOptions m_options;
   DistReport* m_report;
   std::string m_ini;
   bool m_bPackageRead = false;
@@ -359,12 +428,13 @@ class CDistCheck {
 
 }  // namespace
 
-bool CheckDistribution(const std::string& folder, DistReport* report, std::string* error) {
+bool CheckDistribution(const std::string& folder, DistReport* report, std::string* error,
+                       const CheckOptions& options) {
   *report = DistReport();
   if (!platform::FolderExists(folder.c_str())) {
     *error = "cannot read folder '" + platform::HostPath(folder.c_str()) + "'";
     return false;
   }
-  CDistCheck(folder, report).Run();
+  CDistCheck(folder, options, report).Run();
   return true;
 }

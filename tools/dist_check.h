@@ -9,6 +9,7 @@
 struct DistFinding {
   bool error = false;  // the installation would fail or leave something broken; else a warning
   std::string text;    // "setup.ini: ...": the file and key or member, and what to change
+  bool info = false;   // neither: what the folder is, such as whether a program is signed
 };
 
 struct DistReport {
@@ -20,5 +21,10 @@ struct DistReport {
 // The files the installer reads beside setup.exe; a distribution folder holds nothing else.
 extern const char* const kDistFiles[5];
 
+struct CheckOptions {
+  std::string caFile;  // certificates that signatures are verified against; empty: the system's
+};
+
 // Fills report for folder. False, with a message, only when folder is not a readable folder.
-bool CheckDistribution(const std::string& folder, DistReport* report, std::string* error);
+bool CheckDistribution(const std::string& folder, DistReport* report, std::string* error,
+                       const CheckOptions& options = CheckOptions());

@@ -158,3 +158,64 @@ BitmapProbe ProbeBitmap(const std::string& bytes) {
   probe.height = static_cast<long>(height);
   return probe;
 }
+
+namespace {
+
+constexpr size_t kOptionalHeader = 24;  // from the PE signature
+constexpr uint32_t kPe32PlusMagic = 0x20b;
+// Where NumberOfRvaAndSizes lies in the optional header; the directories follow it.
+constexpr size_t kDirectoryCountPe32 = 92;
+constexpr size_t kDirectoryCountPe32Plus = 108;
+constexpr uint32_t kSecurityDirectory = 4;
+constexpr size_t kDirectorySize = 8;
+constexpr uint32_t kCertificateHeaderSize = 8;  // dwLength, wRevision, wCertificateType
+constexpr uint32_t kCertificateRevision2 = 0x200;
+constexpr uint32_t kPkcsSignedData = 2;
+
+SignatureProbe Damaged(const std::string& why) {
+  SignatureProbe probe;
+  probe.whyNot = why;
+  return probe;
+}
+
+}  // namespace
+
+SignatureProbe ProbeSignature(const std::string& bytes) {
+  // What is no PE file at all carries no signature; other checks say what else is wrong.
+  if (bytes.size() < kPeOffsetAt + 4 || bytes[0] != 'M' || bytes[1] != 'Z')
+    return SignatureProbe();
+  uint64_t pe = Read32(bytes, kPeOffsetAt);
+  if (pe + kOptionalHeader + 2 > bytes.size() || bytes.compare(pe, 4, std::string("PE\0\0", 4)))
+    return SignatureProbe();
+  uint64_t optional = pe + kOptionalHeader;
+  uint64_t optionalSize = Read16(bytes, pe + kOptionalSize);
+  uint32_t magic = Read16(bytes, optional);
+  size_t countAt = magic == kPe32Magic       ? kDirectoryCountPe32
+                   : magic == kPe32PlusMagic ? kDirectoryCountPe32Plus
+                                             : 0;
+  if (countAt == 0)
+    return SignatureProbe();
+  uint64_t entry = countAt + 4 + kSecurityDirectory * kDirectorySize;
+  // Fewer directories, or a header too short to hold the entry: no signature can be found.
+  if (optionalSize < countAt + 4 || Read32(bytes, optional + countAt) <= kSecurityDirectory ||
+      optionalSize < entry + kDirectorySize)
+    return SignatureProbe();
+  if (optional + entry + kDirectorySize > bytes.size())
+    return Damaged("is cut short inside its PE header");
+  uint64_t offset = Read32(bytes, optional + entry);
+  uint64_t size = Read32(bytes, optional + entry + 4);
+  if (offset == 0 && size == 0)
+    return SignatureProbe();
+  if (offset + size > bytes.size() || size < kCertificateHeaderSize)
+    return Damaged("has a certificate table of " + std::to_string(size) + " bytes at offset " +
+                   std::to_string(offset) + ", past its end of " + std::to_string(bytes.size()) +
+                   " bytes (cut short after signing?)");
+  uint32_t length = Read32(bytes, offset);
+  if (length < kCertificateHeaderSize || length > size ||
+      Read16(bytes, offset + 4) != kCertificateRevision2 ||
+      Read16(bytes, offset + 6) != kPkcsSignedData)
+    return Damaged("has a certificate table that holds no Authenticode signature");
+  SignatureProbe probe;
+  probe.isSigned = true;
+  return probe;
+}

@@ -16,3 +16,12 @@ struct BitmapProbe {
 };
 
 BitmapProbe ProbeBitmap(const std::string& bytes);
+
+// A PE file's Authenticode signature, as its headers place it: the security data directory
+// (whose address is a file offset) pointing at a WIN_CERTIFICATE of signed PKCS #7 data.
+struct SignatureProbe {
+  bool isSigned = false;
+  std::string whyNot;  // empty when unsigned or signed; else why the table cannot be right
+};
+
+SignatureProbe ProbeSignature(const std::string& bytes);

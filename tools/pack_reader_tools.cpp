@@ -124,7 +124,7 @@ bool ExtractPack(const std::string& pakPath, const std::string& destFolder, bool
 }
 
 bool VerifyPack(const std::string& pakPath, size_t* members, PackFault* fault,
-                uint64_t* unpackedBytes) {
+                uint64_t* unpackedBytes, const std::function<void(const std::string&)>& look) {
   std::string scratch;
   if (!platform::MakeTempFolder("mkpak", &scratch)) {
     *members = 0;
@@ -132,7 +132,9 @@ bool VerifyPack(const std::string& pakPath, size_t* members, PackFault* fault,
                  "cannot create a temporary folder: " + platform::ErrorText(platform::LastError()));
   }
   uint64_t total = 0;
-  auto measure = [&total](const std::string& path) {
+  auto measure = [&total, &look](const std::string& path) {
+    if (look)
+      look(path);
     platform::CFile file;
     if (file.Open(path.c_str(), "rb") && platform::SeekFile(file.Get(), 0, SEEK_END))
       total += static_cast<uint64_t>(platform::TellFile(file.Get()));

@@ -31,6 +31,8 @@ bool ExtractPack(const std::string& pakPath, const std::string& destFolder, bool
                  PackFault* fault);
 
 // ExtractPack into a temporary folder that is removed afterwards. When unpackedBytes is given,
-// it receives the size of all the files as they were unpacked.
+// it receives the size of all the files as they were unpacked; look is called with each file's
+// path while it is there.
 bool VerifyPack(const std::string& pakPath, size_t* members, PackFault* fault,
-                uint64_t* unpackedBytes = nullptr);
+                uint64_t* unpackedBytes = nullptr,
+                const std::function<void(const std::string&)>& look = nullptr);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/setup_config.h"
 #include "tests/unit/pack_fixtures.h"
@@ -24,17 +25,19 @@ void Put(std::string* bytes, size_t at, uint32_t value, int size) {
     (*bytes)[at + i] = static_cast<char>(value >> (8 * i));
 }
 
-// The headers of a PE32 program for machine, and nothing else: all that the check reads.
-std::string ProgramBytes(uint32_t machine) {
+// The headers of a PE32 program for machine, with code bytes after them: all that the check
+// reads, and enough for osslsigncode to sign.
+std::string ProgramBytes(uint32_t machine, size_t code = 0) {
   std::string bytes(0x40 + 24 + 0xe0, '\0');
   bytes.replace(0, 2, "MZ");
   Put(&bytes, 0x3c, 0x40, 4);
   bytes.replace(0x40, 4, std::string("PE\0\0", 4));
   Put(&bytes, 0x44, machine, 2);
-  Put(&bytes, 0x54, 0xe0, 2);    // size of the optional header
-  Put(&bytes, 0x56, 0x0102, 2);  // an executable for a 32-bit machine
-  Put(&bytes, 0x58, 0x10b, 2);   // PE32
-  return bytes;
+  Put(&bytes, 0x54, 0xe0, 2);     // size of the optional header
+  Put(&bytes, 0x56, 0x0102, 2);   // an executable for a 32-bit machine
+  Put(&bytes, 0x58, 0x10b, 2);    // PE32
+  Put(&bytes, 0x58 + 92, 16, 4);  // data directories, all empty
+  return bytes + std::string(code, '\x90');
 }
 
 // A 24-bit bitmap with a BITMAPINFOHEADER.
@@ -216,6 +219,7 @@ TEST_F(MkpakDistTest, ChecksAGoodFolderCleanAndReportsEachFaultWithItsStatus) {
   std::string good = m_scratch.Join("good");
   ASSERT_EQ(Dist(good), 0) << m_said;
   EXPECT_NE(m_said.find("mkpak check: 0 errors, 0 warnings"), std::string::npos) << m_said;
+  EXPECT_NE(m_said.find("info: setup.exe: not signed"), std::string::npos) << m_said;
   EXPECT_EQ(ReadWholeFile(good + "\\setup.ini"),
             "; the demo\r\n[main]\r\ntitle=App Setup\r\ntotalfiles=3\r\nneedspace=1\r\n\r\n"
             "[shortcut]\r\ngroup=App\r\nitemnum=2\r\nitem0FileName=readme.txt\r\n"
@@ -274,6 +278,85 @@ TEST_F(MkpakDistTest, RefusalsLeaveNothingBehind) {
   EXPECT_EQ(Dist(m_scratch.Join("new"), {"--setup", m_scratch.Join("none.exe")}), 2) << m_said;
   for (const char* left : {"new", "new.part", "dist.part", "dist.old"})
     EXPECT_FALSE(platform::FolderExists(m_scratch.Join(left).c_str())) << left;
+}
+
+// Signing: each program is signed as a copy, the signature read back by mkpak check, and a
+// change after signing or a failed command caught.
+TEST_F(MkpakDistTest, SignsCopiesOfBothProgramsAndCheckReportsTheirSignatures) {
+  std::string tool, openssl;
+  if (!platform::FindOnPath("osslsigncode", &tool) || !platform::FindOnPath("openssl", &openssl))
+    GTEST_SKIP() << "osslsigncode or openssl is not installed";
+  std::string cert = m_scratch.Join("cert.pem"), key = m_scratch.Join("key.pem");
+  ASSERT_EQ(system((Quote(openssl) +
+                    " req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Test"
+                    " -keyout " +
+                    Quote(key) + " -out " + Quote(cert) + " 2>/dev/null")
+                       .c_str()),
+            0);
+  std::string setup = ProgramBytes(0x14c, 4096), uninstaller = ProgramBytes(0x14c, 2048);
+  ASSERT_TRUE(WriteWholeFile(m_scratch.Join("setup.exe"), setup));
+  ASSERT_TRUE(WriteWholeFile(m_scratch.Join("uninstall.exe"), uninstaller));
+  // Double quotes inside: the whole command is passed to mkpak in single ones.
+  auto host = [](const std::string& path) {
+    return "\"" + platform::HostPath(path.c_str()) + "\"";
+  };
+  std::string sign = host(tool) + " sign -certs " + host(cert) + " -key " + host(key) +
+                     " -in {} -out {}.signed >/dev/null && mv {}.signed {}";
+
+  std::string dist = m_scratch.Join("signed");
+  ASSERT_EQ(Dist(dist, {"--sign-command", sign}), 0) << m_said;
+  EXPECT_EQ(ReadWholeFile(m_scratch.Join("setup.exe")), setup);
+  EXPECT_EQ(ReadWholeFile(m_scratch.Join("uninstall.exe")), uninstaller);
+
+  struct Row {
+    const char* what;
+    std::vector<std::string> args;
+    int status;
+    std::vector<const char*> said;
+  };
+  const Row rows[] = {
+      {"signed and verified",
+       {"check", "--ca-file", cert, dist},
+       0,
+       {"info: setup.exe: signed, and the signature verifies",
+        "info: data.pak: uninstall.exe: signed, and the signature verifies",
+        "mkpak check: 0 errors, 0 warnings"}},
+      {"chain not trusted without the CA",
+       {"check", dist},
+       0,
+       {"info: setup.exe: signed; the signature could not be verified here"}},
+      {"a failing command",
+       {"dist", m_scratch.Join("payload"), "-o", m_scratch.Join("failed"), "--ini",
+        m_scratch.Join("setup.ini"), "--sign-command", "exit 3; {}"},
+       2,
+       {"signing uninstall.exe with 'exit 3; {}' failed: it ended with exit status 3"}},
+      {"a command that signs nothing",
+       {"dist", m_scratch.Join("payload"), "-o", m_scratch.Join("failed"), "--ini",
+        m_scratch.Join("setup.ini"), "--sign-command", "test -f {}"},
+       2,
+       {"signing uninstall.exe with 'test -f {}' left the file unchanged"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(Mkpak(row.args), row.status) << m_said;
+    for (const char* said : row.said)
+      EXPECT_NE(m_said.find(said), std::string::npos) << m_said;
+  }
+  for (const char* left : {"failed", "failed.part"})
+    EXPECT_FALSE(platform::FolderExists(m_scratch.Join(left).c_str())) << left;
+
+  // One byte of code changed after signing: Windows would refuse the signature.
+  std::string changed = ReadWholeFile(dist + "\\setup.exe");
+  changed[0x200] ^= 1;
+  ASSERT_TRUE(WriteWholeFile(dist + "\\setup.exe", changed));
+  EXPECT_EQ(Mkpak({"check", "--ca-file", cert, dist}), 1) << m_said;
+  EXPECT_NE(m_said.find("error: setup.exe: signed, but changed after signing"), std::string::npos)
+      << m_said;
+  // Cut short: the headers point past the end, which no reader may follow.
+  ASSERT_TRUE(WriteWholeFile(dist + "\\setup.exe", changed.substr(0, changed.size() - 100)));
+  EXPECT_EQ(Mkpak({"check", dist}), 1) << m_said;
+  EXPECT_NE(m_said.find("error: setup.exe: has a certificate table of"), std::string::npos)
+      << m_said;
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ const char kUsage[] =
     "  mkpak extract data.pak DEST_DIR\n"
     "  mkpak dist PAYLOAD -o DIST --ini setup.ini [--face BMP] [--template uninstall.ini]\n"
     "             [--uninstaller uninstall.exe] [--setup setup.exe]\n"
-    "  mkpak check [--strict] DIST\n"
+    "             [--sign-command \"COMMAND {}\"]\n"
+    "  mkpak check [--strict] [--ca-file CERTS] DIST\n"
     "  mkpak --help\n"
     "  mkpak --version\n";
 
@@ -79,13 +80,22 @@ const char kHelp[] =
     "    --template FILE copied as uninstall.ini, the template of the uninstall log\n"
     "    --uninstaller FILE, --setup FILE\n"
     "                    default: uninstall.exe and setup.exe beside mkpak\n"
+    "    --sign-command \"COMMAND {}\"\n"
+    "                    signs copies of uninstall.exe (before it is packed) and setup.exe:\n"
+    "                    COMMAND runs through sh -c (cmd.exe /c on Windows) with {} replaced\n"
+    "                    by the copy's path, quoted; it must change the file in place and\n"
+    "                    exit with status 0. Signed, the folder differs on every run.\n"
     "    The folder is made beside DIST and renamed into place when complete. An existing\n"
     "    DIST is replaced only when it holds nothing but a distribution's files.\n"
     "\n"
-    "check [--strict] DIST\n"
+    "check [--strict] [--ca-file CERTS] DIST\n"
     "    Reads DIST as setup.exe will and reports errors (the installation would fail or\n"
     "    leave something broken; exit status 1) and warnings (exit status 0, or 1 with\n"
-    "    --strict), each naming the file and key or member and what to change.\n"
+    "    --strict), each naming the file and key or member and what to change. Says for\n"
+    "    setup.exe and the packed uninstall.exe whether each is signed and, where\n"
+    "    osslsigncode is installed, whether the signature verifies; a program changed\n"
+    "    after signing is an error.\n"
+    "    --ca-file CERTS the certificates (PEM) to verify signatures against\n"
     "\n"
     "Exit status: 0 success; 1 the package or folder has a fault; 2 bad usage or the work\n"
     "was refused.\n";
@@ -246,25 +256,44 @@ int Extract(const std::string& pak, const std::string& dest) {
 
 int Report(const DistReport& report, bool strict) {
   for (const DistFinding& finding : report.findings)
-    printf("%s: %s\n", finding.error ? "error" : "warning", finding.text.c_str());
+    printf("%s: %s\n",
+           finding.error  ? "error"
+           : finding.info ? "info"
+                          : "warning",
+           finding.text.c_str());
   printf("mkpak check: %zu error%s, %zu warning%s\n", report.errors, report.errors == 1 ? "" : "s",
          report.warnings, report.warnings == 1 ? "" : "s");
   return report.errors > 0 || (strict && report.warnings > 0) ? kExitFault : kExitOk;
 }
 
-int CheckFolder(const std::string& folder, bool strict) {
+int CheckFolder(const std::string& folder, bool strict,
+                const CheckOptions& options = CheckOptions()) {
   DistReport report;
   std::string error;
-  if (!CheckDistribution(folder, &report, &error))
+  if (!CheckDistribution(folder, &report, &error, options))
     return Refuse(error);
   return Report(report, strict);
 }
 
 int Check(int argc, char** argv) {
-  bool strict = argc == 2 && strcmp(argv[0], "--strict") == 0;
-  if (argc != (strict ? 2 : 1))
+  bool strict = false;
+  CheckOptions options;
+  std::string folder;
+  for (int i = 0; i < argc; ++i) {
+    if (strcmp(argv[i], "--strict") == 0)
+      strict = true;
+    else if (strcmp(argv[i], "--ca-file") == 0 && i + 1 < argc)
+      options.caFile = platform::InstallerPath(argv[++i]);
+    else if (folder.empty() && argv[i][0] != '-')
+      folder = platform::InstallerPath(argv[i]);
+    else
+      return Usage();
+  }
+  if (folder.empty())
     return Usage();
-  return CheckFolder(platform::InstallerPath(argv[argc - 1]), strict);
+  if (!options.caFile.empty() && !platform::FileExists(options.caFile.c_str()))
+    return Refuse("cannot read the CA file " + Shown(options.caFile));
+  return CheckFolder(folder, strict, options);
 }
 
 int Dist(int argc, char** argv) {
@@ -278,7 +307,9 @@ int Dist(int argc, char** argv) {
                          : arg == "--uninstaller" ? &inputs.uninstaller
                          : arg == "--setup"       ? &inputs.setup
                                                   : nullptr;
-    if (value && i + 1 < argc)
+    if (arg == "--sign-command" && i + 1 < argc)
+      inputs.signCommand = argv[++i];  // the publisher's own words, not a path
+    else if (value && i + 1 < argc)
       *value = platform::InstallerPath(argv[++i]);
     else if (!value && inputs.payload.empty() && arg[0] != '-')
       inputs.payload = platform::InstallerPath(argv[i]);
