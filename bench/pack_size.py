@@ -129,6 +129,20 @@ def report(method, path, seconds, reference):
     print(line, flush=True)
 
 
+def real_payload(work):
+    """make_payload.py's real workload, made in work; None (said in a BENCH-INFO line) when this
+    machine lacks its files."""
+    payload = os.path.join(work, "payload-real")
+    made = subprocess.run([sys.executable, os.path.join(ROOT, "bench", "make_payload.py"), "real",
+                           payload])
+    if made.returncode == UNAVAILABLE:
+        print("BENCH-INFO workload=real unavailable: this machine lacks its files")
+        return None
+    if made.returncode != 0:
+        raise ToolFailed("make_payload.py real failed")
+    return payload
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--mkpak", help="the mkpak to measure (default: build the native one)")
@@ -144,15 +158,10 @@ def main():
               ", ".join(missing), file=sys.stderr)
         return 2
 
-    payload = os.path.join(work, "payload-real")
-    made = subprocess.run([sys.executable, os.path.join(ROOT, "bench", "make_payload.py"), "real",
-                           payload])
-    if made.returncode == UNAVAILABLE:
-        print("BENCH-INFO workload=real unavailable: this machine lacks its files")
-        return 0
     try:
-        if made.returncode != 0:
-            raise ToolFailed("make_payload.py real failed")
+        payload = real_payload(work)
+        if payload is None:
+            return 0
         mkpak = os.path.abspath(args.mkpak) if args.mkpak else build_mkpak(log)
         files = members(payload)
         with open(payload + ".stamp") as f:

@@ -28,7 +28,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import pack_size  # noqa: E402  (its NSIS builder and logging)
 
 ROOT = pack_size.ROOT
-UNAVAILABLE = 77
 SIZE_LIMIT = 1.1
 MEMORY_LIMIT = 128 * 1024 * 1024
 CODECS = (
@@ -74,15 +73,10 @@ def main():
     work = os.environ.get("BENCH_DIR", os.path.join(ROOT, "build", "bench"))
     os.makedirs(work, exist_ok=True)
     log = os.path.join(work, "stream_size.log")
-    payload = os.path.join(work, "payload-real")
-    made = subprocess.run([sys.executable, os.path.join(ROOT, "bench", "make_payload.py"), "real",
-                           payload])
-    if made.returncode == UNAVAILABLE:
-        print("BENCH-INFO workload=real unavailable: this machine lacks its files")
-        return 0
     try:
-        if made.returncode != 0:
-            raise pack_size.ToolFailed("make_payload.py real failed")
+        payload = pack_size.real_payload(work)
+        if payload is None:
+            return 0
         pak = os.path.join(work, "real-stored.pak")
         pack_size.run_logged([args.mkpak, "build", payload, "-o", pak, "-l", "0"], log)
         print("BENCH-INFO workload=real stored_pak_bytes=%d" % os.path.getsize(pak), flush=True)

@@ -1,6 +1,21 @@
 # zlib, minizip, libdeflate, liblzma and GoogleTest: installed by cmake/bootstrap.sh, never copied
 # into the tree.
 
+# Stops with the remedy when a source package that bootstrap.sh fetches is not there.
+function(installer_require_source dir marker package)
+  if(NOT EXISTS "${dir}/${marker}")
+    message(FATAL_ERROR "${package} sources not found in ${dir}; run cmake/bootstrap.sh first")
+  endif()
+endfunction()
+
+# target: an interface library over the host's pkg-config module.
+function(installer_pkg_dep target module)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(${target}_PC REQUIRED IMPORTED_TARGET ${module})
+  add_library(${target} INTERFACE)
+  target_link_libraries(${target} INTERFACE PkgConfig::${target}_PC ${ARGN})
+endfunction()
+
 # minizip is compiled from Debian's zlib source package wherever the host's library does not
 # fit: for Windows, and for the fuzz build, where it should carry the same instrumentation.
 set(INSTALLER_MINIZIP_SOURCE "${PROJECT_SOURCE_DIR}/.deps/zlib-src/contrib/minizip"
@@ -19,10 +34,7 @@ else()
 endif()
 
 if(INSTALLER_MINIZIP_FROM_SOURCE)
-  if(NOT EXISTS "${INSTALLER_MINIZIP_SOURCE}/unzip.c")
-    message(FATAL_ERROR "minizip sources not found in ${INSTALLER_MINIZIP_SOURCE}; "
-                        "run cmake/bootstrap.sh first")
-  endif()
+  installer_require_source("${INSTALLER_MINIZIP_SOURCE}" unzip.c minizip)
   add_library(minizip STATIC
     "${INSTALLER_MINIZIP_SOURCE}/unzip.c"
     "${INSTALLER_MINIZIP_SOURCE}/zip.c"
@@ -33,10 +45,7 @@ if(INSTALLER_MINIZIP_FROM_SOURCE)
   target_compile_options(minizip PRIVATE -w)
   target_link_libraries(minizip PRIVATE installer_options)
 else()
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
-  add_library(minizip INTERFACE)
-  target_link_libraries(minizip INTERFACE PkgConfig::MINIZIP zlib_dep)
+  installer_pkg_dep(minizip minizip zlib_dep)
 endif()
 
 # libdeflate deflates mkpak's members. For Windows only what mkpak calls is compiled from Debian's
@@ -45,10 +54,7 @@ endif()
 set(INSTALLER_LIBDEFLATE_SOURCE "${PROJECT_SOURCE_DIR}/.deps/libdeflate-src"
     CACHE PATH "libdeflate's sources (from 'apt-get source libdeflate')")
 if(WIN32)
-  if(NOT EXISTS "${INSTALLER_LIBDEFLATE_SOURCE}/lib/deflate_compress.c")
-    message(FATAL_ERROR "libdeflate sources not found in ${INSTALLER_LIBDEFLATE_SOURCE}; "
-                        "run cmake/bootstrap.sh first")
-  endif()
+  installer_require_source("${INSTALLER_LIBDEFLATE_SOURCE}" lib/deflate_compress.c libdeflate)
   add_library(libdeflate_dep STATIC
     "${INSTALLER_LIBDEFLATE_SOURCE}/lib/deflate_compress.c"
     "${INSTALLER_LIBDEFLATE_SOURCE}/lib/crc32.c"
@@ -58,10 +64,7 @@ if(WIN32)
   target_compile_options(libdeflate_dep PRIVATE -w)
   target_link_libraries(libdeflate_dep PRIVATE installer_options)
 else()
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
-  add_library(libdeflate_dep INTERFACE)
-  target_link_libraries(libdeflate_dep INTERFACE PkgConfig::LIBDEFLATE)
+  installer_pkg_dep(libdeflate_dep libdeflate)
 endif()
 
 # liblzma carries the one-file distribution's stream. For Windows it is compiled from Debian's
@@ -72,10 +75,7 @@ endif()
 set(INSTALLER_XZ_SOURCE "${PROJECT_SOURCE_DIR}/.deps/xz-src"
     CACHE PATH "xz-utils' sources (from 'apt-get source xz-utils')")
 if(WIN32)
-  if(NOT EXISTS "${INSTALLER_XZ_SOURCE}/src/liblzma/api/lzma.h")
-    message(FATAL_ERROR "xz-utils sources not found in ${INSTALLER_XZ_SOURCE}; "
-                        "run cmake/bootstrap.sh first")
-  endif()
+  installer_require_source("${INSTALLER_XZ_SOURCE}" src/liblzma/api/lzma.h xz-utils)
   set(_lzma "${INSTALLER_XZ_SOURCE}/src/liblzma")
   add_library(liblzma_decoder_dep STATIC
     ${_lzma}/check/check.c ${_lzma}/check/crc32_fast.c ${_lzma}/check/crc32_table.c
@@ -118,10 +118,7 @@ if(WIN32)
     target_link_libraries(${_part} PRIVATE installer_options)
   endforeach()
 else()
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(LIBLZMA REQUIRED IMPORTED_TARGET liblzma)
-  add_library(liblzma_dep INTERFACE)
-  target_link_libraries(liblzma_dep INTERFACE PkgConfig::LIBLZMA)
+  installer_pkg_dep(liblzma_dep liblzma)
   add_library(liblzma_decoder_dep ALIAS liblzma_dep)
 endif()
 
