@@ -196,8 +196,13 @@ SignatureProbe ProbeSignature(const std::string& bytes) {
   if (countAt == 0)
     return SignatureProbe();
   uint64_t entry = countAt + 4 + kSecurityDirectory * kDirectorySize;
-  // Fewer directories, or a header too short to hold the entry: no signature can be found.
-  if (optionalSize < countAt + 4 || Read32(bytes, optional + countAt) <= kSecurityDirectory ||
+  // Fewer directories, or a header too short to hold the entry: no signature can be found. The
+  // header's own sizes are checked against the file before anything past them is read.
+  if (optionalSize < countAt + 4)
+    return SignatureProbe();
+  if (optional + countAt + 4 > bytes.size())
+    return Damaged("is cut short inside its PE header");
+  if (Read32(bytes, optional + countAt) <= kSecurityDirectory ||
       optionalSize < entry + kDirectorySize)
     return SignatureProbe();
   if (optional + entry + kDirectorySize > bytes.size())
