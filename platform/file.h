@@ -16,6 +16,8 @@ enum class EntryFault;
 class CFile {
  public:
   CFile() = default;
+  // Takes over a stream opened elsewhere.
+  explicit CFile(FILE* file) : m_pFile(file) {}
   ~CFile() { Close(); }
   CFile(CFile&& other) noexcept : m_pFile(other.m_pFile) { other.m_pFile = nullptr; }
   CFile& operator=(CFile&& other) noexcept;

@@ -5,11 +5,12 @@
 
 #include "platform/file.h"
 #include "platform/fs.h"
-#include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/profile_edit.h"
 #include "platform/setup_config.h"
 #include "tools/dist_check.h"
+#include "tools/one_file_build.h"
+#include "tools/signing.h"
 
 namespace {
 
@@ -148,6 +149,11 @@ std::string FoldedAscii(std::string text) {
   return text;
 }
 
+// True when path is folder or lies below it.
+bool LiesInside(const std::string& path, const std::string& folder) {
+  return FoldedAscii(path + "\\").compare(0, folder.size() + 1, FoldedAscii(folder + "\\")) == 0;
+}
+
 // A temporary folder of ours, removed with what it holds when its owner goes.
 class CScratchFolder {
  public:
@@ -164,30 +170,6 @@ class CScratchFolder {
  private:
   std::string m_path;
 };
-
-// Runs the publisher's signing command on copy, a copy of program's file that may be changed,
-// and makes sure it did something: a command that ends well but signs nothing is no success.
-bool SignCopy(const std::string& command, const char* program, const std::string& copy,
-              std::string* error) {
-  std::string before, after;
-  if (!platform::ReadWholeFile(copy.c_str(), "rb", &before))
-    return FailWith(error, "cannot read " + Quoted(copy) + ": " + Reason());
-  std::string what = "signing " + std::string(program) + " with '" + command + "'";
-  platform::ProcessResult run = platform::RunShellCommandOn(command, copy.c_str());
-  if (!run.started)
-    return FailWith(error,
-                    what + " failed: the shell did not start: " + platform::ErrorText(run.error));
-  if (run.exitStatus != 0)
-    return FailWith(error,
-                    what + " failed: it ended with exit status " + std::to_string(run.exitStatus));
-  if (!platform::ReadWholeFile(copy.c_str(), "rb", &after))
-    return FailWith(error, what + " left no file at " + Quoted(copy) + ": " + Reason());
-  if (after == before)
-    return FailWith(error, what +
-                               " left the file unchanged; the command must sign the file "
-                               "that {} names, in place");
-  return true;
-}
 
 bool NeedFile(const std::string& path, const char* what, std::string* error) {
   if (!path.empty() && !platform::FileExists(path.c_str()))
@@ -206,16 +188,30 @@ bool BuildDistribution(const DistInputs& given, DistSummary* summary, std::strin
   std::string payload = inputs.payload;
   while (payload.size() > 1 && payload.back() == '\\')
     payload.pop_back();
-  if (FoldedAscii(inputs.out + "\\").compare(0, payload.size() + 1, FoldedAscii(payload + "\\")) ==
-      0)
+  if (LiesInside(inputs.out, payload))
     return FailWith(error, Quoted(inputs.out) + " lies inside the payload " + Quoted(payload) +
                                "; choose a folder outside it");
+  if (!inputs.oneFile.empty() &&
+      (LiesInside(inputs.oneFile, payload) || LiesInside(inputs.oneFile, inputs.out)))
+    return FailWith(error, "--one-file " + Quoted(inputs.oneFile) +
+                               " lies inside the payload or the distribution folder; choose a "
+                               "path outside both");
+  if (!inputs.oneFile.empty() &&
+      (platform::FolderExists(inputs.oneFile.c_str()) || platform::IsLink(inputs.oneFile.c_str())))
+    return FailWith(error,
+                    "--one-file " + Quoted(inputs.oneFile) + " is in the way; choose a file");
   std::string beside = GetModuleDir().str();
   if (inputs.setup.empty()) {
     inputs.setup = beside + "setup.exe";
     if (!platform::FileExists(inputs.setup.c_str()))
       return FailWith(
           error, "no setup.exe beside mkpak (" + Quoted(inputs.setup) + "); give one with --setup");
+  }
+  if (!inputs.oneFile.empty() && inputs.carrier.empty()) {
+    inputs.carrier = beside + "onefile.exe";
+    if (!platform::FileExists(inputs.carrier.c_str()))
+      return FailWith(error, "no onefile.exe beside mkpak (" + Quoted(inputs.carrier) +
+                                 "); give one with --carrier");
   }
   if (inputs.uninstaller.empty() && platform::FileExists((beside + "uninstall.exe").c_str()))
     inputs.uninstaller = beside + "uninstall.exe";
@@ -224,7 +220,8 @@ bool BuildDistribution(const DistInputs& given, DistSummary* summary, std::strin
                                "' holds no {} where the program's path goes");
   if (!NeedFile(inputs.ini, "setup.ini", error) || !NeedFile(inputs.setup, "setup.exe", error) ||
       !NeedFile(inputs.face, "picture", error) ||
-      !NeedFile(inputs.uninstallTemplate, "log template", error))
+      !NeedFile(inputs.uninstallTemplate, "log template", error) ||
+      !NeedFile(inputs.carrier, "one-file program", error))
     return false;
   CPartialFolder made(inputs.out + ".part");
   if (!MayReplace(inputs.out, error) || !MayReplace(inputs.out + ".old", error) ||
@@ -243,10 +240,11 @@ bool BuildDistribution(const DistInputs& given, DistSummary* summary, std::strin
   // its own before it is packed, setup.exe once it lies in the folder being made. A program
   // made from the whole folder would be signed last, after WriteSetupIni.
   bool signing = !inputs.signCommand.empty();
+  bool oneFile = !inputs.oneFile.empty();
   CScratchFolder scratch;
+  if ((signing || oneFile) && !scratch.Create())
+    return FailWith(error, "cannot create a temporary folder: " + Reason());
   if (signing && !inputs.uninstaller.empty()) {
-    if (!scratch.Create())
-      return FailWith(error, "cannot create a temporary folder: " + Reason());
     options.uninstaller = scratch.Join("uninstall.exe");
     if (!platform::CopyFileReplacing(inputs.uninstaller.c_str(), options.uninstaller.c_str()))
       return FailWith(error, "cannot copy " + Quoted(inputs.uninstaller) + ": " + Reason());
@@ -262,5 +260,27 @@ bool BuildDistribution(const DistInputs& given, DistSummary* summary, std::strin
       !WriteSetupIni(inputs.ini, made.Join("setup.ini"), summary->pack.members,
                      summary->pack.unpackedBytes, &summary->needspace, error))
     return false;
-  return PlaceFolder(&made, inputs.out, error);
+  if (oneFile) {
+    // The single file carries data.pak with its members stored: the solid stream compresses
+    // them together far better than each member alone.
+    BuildOptions stored = options;
+    stored.level = kStoreLevel;
+    stored.progress = nullptr;
+    BuildSummary storedSummary;
+    OneFileInputs one;
+    one.carrier = inputs.carrier;
+    one.folder = made.Path();
+    one.storedPak = scratch.Join("data.pak");
+    one.out = inputs.oneFile;
+    one.signCommand = inputs.signCommand;
+    if (!BuildPack(inputs.payload, one.storedPak, stored, &storedSummary, error) ||
+        !BuildOneFile(one, &summary->oneFileBytes, error))
+      return false;
+  }
+  if (PlaceFolder(&made, inputs.out, error))
+    return true;
+  // Nothing half done: the single file goes with the folder that failed.
+  if (oneFile)
+    platform::RemoveFile(inputs.oneFile.c_str());
+  return false;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // mkpak dist: a distribution folder made whole from a payload: data.pak (the uninstaller
 // first), setup.exe, setup.ini with the package's figures, and the log template and picture
-// when given. The same inputs give the same bytes in every file, unless the programs are signed.
+// when given; and the folder as one program when asked. The same inputs give the same bytes in
+// every file, unless the programs are signed.
 
 #include <string>
 
@@ -18,12 +19,16 @@ struct DistInputs {
   // Run on a copy of each program before it goes in, "{}" standing for the copy's path; none
   // when empty. Signatures carry the time of signing, so then the bytes differ on every run.
   std::string signCommand;
+  // Also the distribution as one program at this path; none when empty.
+  std::string oneFile;
+  std::string carrier;  // the one-file program; empty: onefile.exe beside mkpak
 };
 
 struct DistSummary {
   BuildSummary pack;
-  std::string uninstaller;   // the one packed; empty when none
-  long long needspace = -1;  // the value written, or -1 when setup.ini's own was kept
+  std::string uninstaller;    // the one packed; empty when none
+  long long needspace = -1;   // the value written, or -1 when setup.ini's own was kept
+  uint64_t oneFileBytes = 0;  // the single file's size, when one was made
 };
 
 // Builds the folder beside out and renames it into place only when complete, so a failure

@@ -12,6 +12,7 @@
 #include "tools/file_probes.h"
 #include "tools/pack_reader_tools.h"
 #include "tools/pack_writer.h"
+#include "tools/signing.h"
 
 const char* const kDistFiles[5] = {"setup.exe", "setup.ini", "data.pak", "uninstall.ini",
                                    "face.bmp"};
@@ -123,69 +124,11 @@ class CDistCheck {
  private:
   std::string Path(const char* name) const { return m_folder + "\\" + name; }
 
-  void Error(const std::string& text) {
-    m_report->findings.push_back(DistFinding{true, text});
-    ++m_report->errors;
-  }
-  void Warn(const std::string& text) {
-    m_report->findings.push_back(DistFinding{false, text});
-    ++m_report->warnings;
-  }
-  void Info(const std::string& text) {
-    m_report->findings.push_back(DistFinding{false, text, true});
-  }
-
-  // Whether program (named name) is signed and, where osslsigncode can tell, whether the
-  // signature still matches the file. Signing is optional: unsigned is no fault.
+  void Error(const std::string& text) { m_report->Error(text); }
+  void Warn(const std::string& text) { m_report->Warn(text); }
+  void Info(const std::string& text) { m_report->Info(text); }
   void CheckSignature(const std::string& name, const std::string& path, const std::string& bytes) {
-    SignatureProbe probe = ProbeSignature(bytes);
-    if (!probe.whyNot.empty()) {
-      Error(name + ": " + probe.whyNot + "; sign it again");
-      return;
-    }
-    if (!probe.isSigned) {
-      Info(name +
-           ": not signed, so Windows names no publisher for it; sign it with mkpak dist "
-           "--sign-command");
-      return;
-    }
-    std::string tool;
-    if (!platform::FindOnPath("osslsigncode", &tool)) {
-      Info(name + ": signed; the signature was not verified, as osslsigncode is not installed");
-      return;
-    }
-    std::vector<std::string> args = {"verify", "-in", platform::HostPath(path.c_str())};
-    if (!m_options.caFile.empty())
-      args.insert(args.end(), {"-CAfile", platform::HostPath(m_options.caFile.c_str())});
-    std::string said;
-    platform::ProcessResult run = platform::RunCapturing(tool, args, &said);
-    if (!run.started) {
-      Info(name + ": signed; the signature was not verified, as " + tool +
-           " did not start: " + platform::ErrorText(run.error));
-    } else if (run.exitStatus == 0) {
-      Info(name + ": signed, and the signature verifies (osslsigncode)");
-    } else if (said.find("MISMATCH") != std::string::npos) {
-      // osslsigncode marks a digest of the file that differs from the signed one.
-      Error(name +
-            ": signed, but changed after signing: its digest no longer matches the "
-            "signature (osslsigncode), so Windows would call it damaged; sign it again");
-    } else if (!m_options.caFile.empty()) {
-      Warn(name + ": signed, but the signature does not verify against '" +
-           platform::HostPath(m_options.caFile.c_str()) + "' (osslsigncode: " + VerifyReason(said) +
-           ")");
-    } else {
-      Info(name + ": signed; the signature could not be verified here (osslsigncode: " +
-           VerifyReason(said) + "); give its CA certificate with mkpak check --ca-file");
-    }
-  }
-
-  // osslsigncode's own words for a failed verification: its first error line.
-  static std::string VerifyReason(const std::string& said) {
-    size_t at = said.find("Error: ");
-    if (at == std::string::npos)
-      return "verification failed";
-    at += 7;
-    return said.substr(at, said.find('\n', at) - at);
+    CheckProgramSignature(name, path, bytes, m_options, m_report);
   }
 
   void CheckSetupExe() {

@@ -16,6 +16,16 @@ struct DistReport {
   std::vector<DistFinding> findings;
   size_t errors = 0;
   size_t warnings = 0;
+
+  void Error(const std::string& text) {
+    findings.push_back(DistFinding{true, text});
+    ++errors;
+  }
+  void Warn(const std::string& text) {
+    findings.push_back(DistFinding{false, text});
+    ++warnings;
+  }
+  void Info(const std::string& text) { findings.push_back(DistFinding{false, text, true}); }
 };
 
 // The files the installer reads beside setup.exe; a distribution folder holds nothing else.

@@ -222,5 +222,6 @@ SignatureProbe ProbeSignature(const std::string& bytes) {
     return Damaged("has a certificate table that holds no Authenticode signature");
   SignatureProbe probe;
   probe.isSigned = true;
+  probe.tableOffset = offset;
   return probe;
 }

@@ -3,6 +3,7 @@
 // alone: setup.exe must start on a 32-bit x86 system, and face.bmp must be a bitmap that
 // LoadImage reads from a file.
 
+#include <cstdint>
 #include <string>
 
 // Empty when bytes are an i686 Windows program (a PE32 executable for machine 0x14c);
@@ -21,6 +22,8 @@ BitmapProbe ProbeBitmap(const std::string& bytes);
 // (whose address is a file offset) pointing at a WIN_CERTIFICATE of signed PKCS #7 data.
 struct SignatureProbe {
   bool isSigned = false;
+  uint64_t tableOffset =
+      0;               // where the certificates start, when signed: what lies before is signed
   std::string whyNot;  // empty when unsigned or signed; else why the table cannot be right
 };
 

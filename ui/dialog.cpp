@@ -17,7 +17,7 @@ INT_PTR CDialog::DoModal() {
   // OnInitDialog may already have ended the dialog.
   if (owner && m_bModalRunning)
     EnableWindow(owner, FALSE);
-  if (m_bModalRunning)
+  if (m_bModalRunning && m_bShowAtStart)
     ShowWindow(hwnd, SW_SHOWNORMAL);
 
   MSG msg;

@@ -23,6 +23,10 @@ class CDialog : public CWnd {
   int MessageBoxOnOwnThread(const char* text, const char* caption, UINT type);
 
  protected:
+  // False: DoModal leaves the window hidden, for a dialog that shows itself only once its work
+  // takes longer than a moment.
+  bool m_bShowAtStart = true;
+
   virtual void DoDataExchange(CDataExchange*) {}
   // Fills the controls from the members. TRUE lets the dialog manager set the focus.
   virtual BOOL OnInitDialog();

@@ -1,14 +1,12 @@
 #include "uninstall/self_copy.h"
 
-#include <ntsecapi.h>
-#include <sddl.h>
-
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
 
 #include "platform/fs.h"
 #include "platform/path_text.h"
+#include "platform/private_folder.h"
 
 using platform::CHandle;
 
@@ -25,63 +23,11 @@ struct HandoverBlock {
   char uninstaller[MAX_PATH];
 };
 
-// Owner Administrators; full control for SYSTEM and Administrators, for the folder and what is
-// made in it; nothing inherited from the temporary folder, which lets users create files.
-constexpr char kOwnFolderAccess[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-
 struct CopyPlace {
   CString parent;  // the temporary folder, with its trailing backslash: the copy's current folder
   CString folder;  // the copy's own folder; empty when it lies in parent itself
   CString file;
 };
-
-// The Windows temporary folder as the system names it, or the user's own.
-bool TemporaryFolder(bool elevated, CString* folder) {
-  char path[MAX_PATH];
-  if (!elevated) {
-    DWORD n = GetTempPathA(MAX_PATH, path);
-    if (n == 0 || n >= MAX_PATH)
-      return false;
-    *folder = CString(path, static_cast<int>(n));
-    return true;
-  }
-  // Not GetWindowsDirectory: on a terminal server that may be a folder of the user's own.
-  UINT n = GetSystemWindowsDirectoryA(path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH)
-    return false;
-  *folder = CString(path, static_cast<int>(n));
-  if (path[n - 1] != '\\')
-    *folder += '\\';
-  *folder += "Temp\\";
-  return true;
-}
-
-// A new folder in parent under a random name that did not exist before, open only to SYSTEM and
-// Administrators.
-bool MakeOwnFolder(const CString& parent, CString* folder) {
-  PSECURITY_DESCRIPTOR access = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kOwnFolderAccess, SDDL_REVISION_1,
-                                                            &access, nullptr))
-    return false;
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, access, FALSE};
-  bool made = false;
-  // A name taken already is somebody else's folder: never reuse it, draw another.
-  for (int attempt = 0; attempt < 4 && !made; ++attempt) {
-    unsigned char random[8];
-    if (!RtlGenRandom(random, sizeof random))
-      break;
-    *folder = parent + "uninstall-";
-    for (unsigned char byte : random) {
-      *folder += "0123456789abcdef"[byte >> 4];
-      *folder += "0123456789abcdef"[byte & 15];
-    }
-    made = CreateDirectoryA(*folder, &attributes) != 0;
-    if (!made && GetLastError() != ERROR_ALREADY_EXISTS)
-      break;
-  }
-  LocalFree(access);
-  return made;
-}
 
 uint64_t HandleNumber(HANDLE handle) {
   return reinterpret_cast<uintptr_t>(handle);
@@ -155,24 +101,12 @@ bool StartCopy(const CopyPlace& place, const CString& uninstaller) {
 
 }  // namespace
 
-bool IsProcessElevated() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-    return true;
-  CHandle owner(token);
-  TOKEN_ELEVATION elevation = {};
-  DWORD size = 0;
-  if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size))
-    return true;
-  return elevation.TokenIsElevated != 0;
-}
-
 bool StartRemovalCopy(const CString& uninstaller, bool elevated) {
   CopyPlace place;
-  if (!TemporaryFolder(elevated, &place.parent))
+  if (!platform::PrivateFolderParent(elevated, &place.parent))
     return false;
   if (elevated) {
-    if (!MakeOwnFolder(place.parent, &place.folder))
+    if (!platform::MakePrivateFolder(place.parent, "uninstall-", true, &place.folder))
       return false;
     place.file = place.folder + "\\uninstall.exe";
   } else {

@@ -5,13 +5,8 @@
 // cannot be removed. So the uninstaller, once the user has said Yes, starts a copy of itself
 // elsewhere and ends; the copy waits for it to end and does the removal. An elevated uninstaller
 // must not let the same user's unelevated programs steer that copy:
-// - Not elevated, the copy goes into the user's own temporary folder: whoever can write there
-//   gains nothing by it.
-// - Elevated, it goes into a new folder with a random name under the Windows temporary folder,
-//   whose access list lets only administrators and SYSTEM in, so nobody else can plant a DLL
-//   beside the copy or swap it. The Windows temporary folder is the parent because users may
-//   add entries there but not delete or rename those of others, unlike %TEMP% or a folder
-//   under C:\, and because the system names it, not the user's environment.
+// - Not elevated, the copy goes into the user's own temporary folder; elevated, into a private
+//   folder (platform/private_folder.h), so nobody else can plant a DLL beside it or swap it.
 // - From the moment the copy is written and closed until it runs, the uninstaller holds it
 //   open denying write and delete sharing; that handle, inherited by the copy, deletes the file
 //   when the copy ends (it is opened for deletion on close). The copy's current folder is the
@@ -28,10 +23,6 @@
 
 // The copy's command line: the switch, then the first process's handle and the handover's.
 constexpr char kRemoveSwitch[] = "/remove";
-
-// True when this process runs with a full administrator token. A failed query counts as
-// elevated: the copy then goes where an elevated one must.
-bool IsProcessElevated();
 
 // Starts the copy that removes what uninstaller's folder holds, placed as elevated demands.
 // False when it could not be started; nothing is left behind then.

@@ -6,6 +6,7 @@
 
 #include "platform/fs.h"
 #include "platform/path_text.h"
+#include "platform/private_folder.h"
 #include "shell/shell_folders.h"
 #include "ui/win_app.h"
 #include "uninstall/remove_dlg.h"
@@ -59,7 +60,8 @@ BOOL CUninstallApp::InitInstance() {
   // first, for this program's own folder.
   UninstallPlace place = PlaceOf(platform::ModuleFileName().c_str());
   CMessageView view;
-  if (!AskToUninstall(place, &view) || StartRemovalCopy(place.uninstaller, IsProcessElevated()))
+  if (!AskToUninstall(place, &view) ||
+      StartRemovalCopy(place.uninstaller, platform::IsProcessElevated()))
     return FALSE;
   // Without the copy the removal runs here; this file then stays, and the message says so.
   CRemoveDlg dialog(place);

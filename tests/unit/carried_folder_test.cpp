@@ -5,11 +5,15 @@
 #include <lzma.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "onefile/carried_folder.h"
+#include "onefile/carried_unpack.h"
+#include "platform/fs.h"
+#include "platform/sha256.h"
 #include "tests/unit/test_support.h"
 
 namespace {
@@ -247,6 +251,102 @@ TEST_F(CarriedFolderTest, ReaderReportsEveryDamagedOrLyingStream) {
         << row.what << ": " << onefile::DescribeCarryFault(result.fault);
     for (const ReceivedFile& file : sink.files)
       EXPECT_EQ(onefile::CheckCarriedName(file.name), CarryFault::kNone) << row.what;
+  }
+}
+
+std::string Hex(const unsigned char* bytes, size_t size) {
+  std::string text;
+  for (size_t i = 0; i < size; ++i) {
+    text += "0123456789abcdef"[bytes[i] >> 4];
+    text += "0123456789abcdef"[bytes[i] & 15];
+  }
+  return text;
+}
+
+// The published test vectors, given whole and in uneven pieces that cross the 64-byte blocks.
+TEST(Sha256Test, KnownDigests) {
+  struct Row {
+    std::string message;
+    const char* digest;
+  };
+  const Row rows[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const Row& row : rows) {
+    for (size_t piece : {row.message.size() + 1, size_t{7}, size_t{63}}) {
+      platform::CSha256 hash;
+      for (size_t at = 0; at < row.message.size(); at += piece)
+        hash.Update(row.message.data() + at, std::min(piece, row.message.size() - at));
+      unsigned char digest[platform::kSha256Size];
+      hash.Finish(digest);
+      EXPECT_EQ(Hex(digest, sizeof digest), row.digest) << row.message.size() << "/" << piece;
+    }
+  }
+}
+
+class MessageView : public onefile::IUnpackView {
+ public:
+  void BeginBytes(uint64_t) override {}
+  void AddBytes(uint64_t bytes) override { written += bytes; }
+  void ShowMessage(const std::string& text) override { said += text; }
+  uint64_t written = 0;
+  std::string said;
+};
+
+// The program's file as the seal describes it: an image, then the stream. Nothing but an
+// intact stream with the sealed digest leaves files behind.
+TEST_F(CarriedFolderTest, OnlyTheSealedStreamIsUnpacked) {
+  const std::string image(512, 'M');
+  onefile::Seal seal;
+  seal.streamOffset = image.size();
+  seal.streamBytes = stream_.size();
+  platform::CSha256 hash;
+  hash.Update(stream_.data(), stream_.size());
+  hash.Finish(seal.digest);
+  std::string flipped = image + stream_;
+  flipped[image.size() + stream_.size() / 2] ^= 1;
+  struct Row {
+    const char* what;
+    std::string file;
+    const char* said;  // empty: unpacked
+  };
+  const Row rows[] = {
+      {"intact, a signature after it", image + stream_ + "certificates", ""},
+      {"one byte changed", flipped, "damaged or incomplete (the stream is damaged)"},
+      {"cut short", image + stream_.substr(0, 100),
+       "damaged or incomplete (the stream is truncated)"},
+      {"another stream in its place", image + Write({files_[2]}), "damaged or incomplete"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::string folder = scratch_.Join("unpacked");
+    ASSERT_TRUE(platform::CreateFolder(folder.c_str()));
+    TempStream self;
+    fwrite(row.file.data(), 1, row.file.size(), self.file);
+    onefile::UnpackPlace place;
+    place.self = self.file;
+    place.seal = seal;
+    place.folder = folder;
+    MessageView view;
+    bool unpacked = onefile::UnpackCarried(place, &view);
+    std::vector<platform::FolderEntry> entries;
+    ASSERT_TRUE(platform::ListFolder(folder.c_str(), &entries));
+    if (*row.said == '\0') {
+      EXPECT_TRUE(unpacked) << view.said;
+      ASSERT_EQ(entries.size(), names_.size());
+      EXPECT_EQ(ReadWholeFile(folder + "\\setup.exe"), contents_[0]);
+    } else {
+      EXPECT_FALSE(unpacked);
+      EXPECT_NE(view.said.find(row.said), std::string::npos) << view.said;
+      EXPECT_EQ(entries.size(), 0u);
+      EXPECT_EQ(view.written, 0u) << "decoded before the digest was checked";
+    }
+    ASSERT_TRUE(platform::RemoveTree(folder.c_str()));
   }
 }
 

@@ -16,6 +16,7 @@
 #include "platform/profile.h"
 #include "tools/dist_build.h"
 #include "tools/dist_check.h"
+#include "tools/one_file_check.h"
 #include "tools/pack_reader_tools.h"
 #include "tools/pack_writer.h"
 
@@ -34,8 +35,8 @@ const char kUsage[] =
     "  mkpak extract data.pak DEST_DIR\n"
     "  mkpak dist PAYLOAD -o DIST --ini setup.ini [--face BMP] [--template uninstall.ini]\n"
     "             [--uninstaller uninstall.exe] [--setup setup.exe]\n"
-    "             [--sign-command \"COMMAND {}\"]\n"
-    "  mkpak check [--strict] [--ca-file CERTS] DIST\n"
+    "             [--sign-command \"COMMAND {}\"] [--one-file NAME.exe [--carrier FILE]]\n"
+    "  mkpak check [--strict] [--ca-file CERTS] DIST|NAME.exe\n"
     "  mkpak --help\n"
     "  mkpak --version\n";
 
@@ -85,16 +86,26 @@ const char kHelp[] =
     "                    COMMAND runs through sh -c (cmd.exe /c on Windows) with {} replaced\n"
     "                    by the copy's path, quoted; it must change the file in place and\n"
     "                    exit with status 0. Signed, the folder differs on every run.\n"
+    "    --one-file NAME.exe\n"
+    "                    also writes the whole folder as one program, NAME.exe: started,\n"
+    "                    it unpacks the folder into a new temporary folder, runs setup.exe\n"
+    "                    from there and removes it again. The folder travels as one solid\n"
+    "                    xz stream, its data.pak with stored members; with --sign-command\n"
+    "                    NAME.exe is signed last, after its payload is in place\n"
+    "    --carrier FILE  the one-file program; default: onefile.exe beside mkpak\n"
     "    The folder is made beside DIST and renamed into place when complete. An existing\n"
     "    DIST is replaced only when it holds nothing but a distribution's files.\n"
     "\n"
-    "check [--strict] [--ca-file CERTS] DIST\n"
+    "check [--strict] [--ca-file CERTS] DIST|NAME.exe\n"
     "    Reads DIST as setup.exe will and reports errors (the installation would fail or\n"
     "    leave something broken; exit status 1) and warnings (exit status 0, or 1 with\n"
     "    --strict), each naming the file and key or member and what to change. Says for\n"
     "    setup.exe and the packed uninstall.exe whether each is signed and, where\n"
     "    osslsigncode is installed, whether the signature verifies; a program changed\n"
     "    after signing is an error.\n"
+    "    Given a single file that mkpak dist --one-file made, checks its signature (which\n"
+    "    must cover its payload) and its payload against the digest sealed into it, then\n"
+    "    the folder it carries as above, each finding prefixed with the file's name.\n"
     "    --ca-file CERTS the certificates (PEM) to verify signatures against\n"
     "\n"
     "Exit status: 0 success; 1 the package or folder has a fault; 2 bad usage or the work\n"
@@ -266,11 +277,15 @@ int Report(const DistReport& report, bool strict) {
   return report.errors > 0 || (strict && report.warnings > 0) ? kExitFault : kExitOk;
 }
 
+// A folder, or the single file that carries one.
 int CheckFolder(const std::string& folder, bool strict,
                 const CheckOptions& options = CheckOptions()) {
   DistReport report;
   std::string error;
-  if (!CheckDistribution(folder, &report, &error, options))
+  bool read = platform::FileExists(folder.c_str())
+                  ? CheckOneFile(folder, &report, &error, options)
+                  : CheckDistribution(folder, &report, &error, options);
+  if (!read)
     return Refuse(error);
   return Report(report, strict);
 }
@@ -306,6 +321,8 @@ int Dist(int argc, char** argv) {
                          : arg == "--template"    ? &inputs.uninstallTemplate
                          : arg == "--uninstaller" ? &inputs.uninstaller
                          : arg == "--setup"       ? &inputs.setup
+                         : arg == "--one-file"    ? &inputs.oneFile
+                         : arg == "--carrier"     ? &inputs.carrier
                                                   : nullptr;
     if (arg == "--sign-command" && i + 1 < argc)
       inputs.signCommand = argv[++i];  // the publisher's own words, not a path
@@ -330,7 +347,12 @@ int Dist(int argc, char** argv) {
   if (summary.needspace >= 0)
     printf(", needspace=%lld", summary.needspace);
   printf("\n");
-  return CheckFolder(inputs.out, false);
+  if (summary.oneFileBytes > 0)
+    printf("%s: %" PRIu64 " bytes\n", Shown(inputs.oneFile).c_str(), summary.oneFileBytes);
+  int status = CheckFolder(inputs.out, false);
+  if (summary.oneFileBytes > 0 && status == kExitOk)
+    status = CheckFolder(inputs.oneFile, false);
+  return status;
 }
 
 }  // namespace
