@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs the main job on the embedded demo: mkpak dist makes
 # the distribution folder from the demo application and its files (data.pak with the
-# uninstaller first, setup.exe, setup.ini, the uninstall.ini template and face.bmp), and setup.exe
-# installs them under Wine: in a window you can use when a display is available, otherwise
-# under Xvfb, driven through one whole installation and then its removal by the installed
-# uninstall.exe, with a screenshot of each dialog kept in build/demo/screenshots.
+# uninstaller first, setup.exe, setup.ini, the uninstall.ini template and face.bmp) and the same
+# folder as one signed program, hello-setup.exe (signed with a certificate made for the demo),
+# which mkpak check reads back. hello-setup.exe then installs under Wine: in a window you can use
+# when a display is available, otherwise under Xvfb, driven through one whole installation and
+# then its removal by the installed uninstall.exe, with a screenshot of each dialog kept in
+# build/demo/screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -13,7 +15,7 @@ bash cmake/bootstrap.sh
 cmake --preset native >/dev/null
 cmake --build --preset native --target mkpak
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target setup uninstall hello mkpak demo_face
+cmake --build --preset win32 --target setup uninstall onefile hello mkpak demo_face
 
 # This host may run no 32-bit code (then 32-bit Wine cannot start): the run then uses the
 # x86_64 build of the same sources.
@@ -22,7 +24,7 @@ if /usr/lib/wine/wine --version >/dev/null 2>&1; then
 else
   run_preset=win64 arch=win64
   cmake --preset win64 >/dev/null
-  cmake --build --preset win64 --target setup uninstall demo_driver
+  cmake --build --preset win64 --target setup uninstall onefile demo_driver
 fi
 [ "$run_preset" = win32 ] && cmake --build --preset win32 --target demo_driver
 
@@ -36,25 +38,40 @@ cp -r demo/payload/. "$out/payload/"
 cp build/win32/demo/hello.exe "$out/payload/"
 cp build/win32/tools/mkpak.exe "$out/"
 
-# The distribution folder as a publisher ships it: the 32-bit setup.exe, data.pak with the
-# uninstaller first, setup.ini with the package's figures, the log template and the picture.
+# A signing certificate of the demo's own, as a publisher's token or signing service would sign.
+signing=$out/signing
+mkdir -p "$signing"
+openssl req -x509 -newkey rsa:2048 -nodes -days 7 -subj "/CN=Hello Demo Publisher" \
+  -keyout "$signing/key.pem" -out "$signing/cert.pem" 2>/dev/null
+sign="osslsigncode sign -certs '$signing/cert.pem' -key '$signing/key.pem' -n 'Hello Demo'"
+sign="$sign -in {} -out {}.signed >/dev/null && mv {}.signed {}"
+
+# The distribution as a publisher ships it: the folder (the 32-bit setup.exe, data.pak with the
+# uninstaller first, setup.ini with the package's figures, the log template and the picture),
+# and the same as one signed program.
 echo
-echo "== making $out/dist from $out/payload"
+echo "== making $out/dist and $out/hello-setup.exe from $out/payload"
 "$mkpak" dist "$out/payload" -o "$out/dist" --ini demo/setup.ini \
   --face build/win32/demo/face.bmp --template demo/uninstall.ini \
-  --setup build/win32/app/setup.exe --uninstaller build/win32/uninstall/uninstall.exe
+  --setup build/win32/app/setup.exe --uninstaller build/win32/uninstall/uninstall.exe \
+  --carrier build/win32/onefile/onefile.exe --one-file "$out/hello-setup.exe" \
+  --sign-command "$sign"
 echo
-echo "== distribution folder"
-ls -l "$out/dist"
+echo "== distribution folder and single file"
+ls -l "$out/dist" "$out/hello-setup.exe"
+echo
+echo "== mkpak check of the single file, against the demo's certificate"
+"$mkpak" check --ca-file "$signing/cert.pem" "$out/hello-setup.exe"
 
-run_dist=$out/dist
+run_file=$out/hello-setup.exe
 if [ "$run_preset" = win64 ]; then
-  run_dist=$out/run-dist
-  cp -r "$out/dist" "$run_dist"
-  cp build/win64/app/setup.exe "$run_dist/"
-  "$mkpak" build "$out/payload" -o "$run_dist/data.pak" \
-    --uninstaller build/win64/uninstall/uninstall.exe >/dev/null
-  echo "(this host runs no 32-bit code: the run below uses the x86_64 build of setup.exe)"
+  # The same single file from the x86_64 programs; its check reports them as not i686.
+  run_file=$out/run-hello-setup.exe
+  "$mkpak" dist "$out/payload" -o "$out/run-dist" --ini demo/setup.ini \
+    --face build/win32/demo/face.bmp --template demo/uninstall.ini \
+    --setup build/win64/app/setup.exe --uninstaller build/win64/uninstall/uninstall.exe \
+    --carrier build/win64/onefile/onefile.exe --one-file "$run_file" >/dev/null || [ $? = 1 ]
+  echo "(this host runs no 32-bit code: the run below uses the x86_64 build of the same file)"
 fi
 
 winpath() { printf 'Z:%s' "$(printf '%s' "$root/$1" | tr / '\\')"; }
@@ -64,14 +81,14 @@ installed=$out/installed
 
 echo
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  echo "== running setup.exe on $DISPLAY: choose a folder and press Install"
-  "${wine_run[@]}" "$run_dist/setup.exe"
+  echo "== running $run_file on $DISPLAY: choose a folder and press Install"
+  "${wine_run[@]}" "$run_file"
   echo "setup.exe has ended: to remove the demo, start \"Uninstall Hello Demo\" from its group"
   echo "or uninstall.exe in the folder you chose"
 else
-  echo "== no display: running setup.exe under Xvfb, installing into $installed"
+  echo "== no display: running $run_file under Xvfb, installing into $installed"
   bash cmake/with-xvfb.sh "${wine_run[@]}" "build/$run_preset/demo/demo_driver.exe" \
-    install "$(winpath "$run_dist/setup.exe")" "$title" "$(winpath "$installed")" \
+    install "$(winpath "$run_file")" "$title" "$(winpath "$installed")" \
     "$(winpath "$out/screenshots")"
   echo
   echo "== installed files"

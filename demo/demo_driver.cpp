@@ -2,6 +2,7 @@
 // screen: waits for each dialog, types the folder, presses the buttons, answers every message
 // with its default (Yes to the uninstaller's question), and keeps a screenshot of each.
 // Usage: demo_driver install SETUP_EXE CAPTION FOLDER SCREENSHOT_DIR
+//        (SETUP_EXE may be the single file, which runs setup.exe as its child)
 //        demo_driver uninstall UNINSTALL_EXE SCREENSHOT_DIR
 #include <windows.h>
 
@@ -37,7 +38,8 @@ int Install(const char* setupExe, const char* caption, const char* folder,
     fprintf(stderr, "demo: cannot start %s\n", setupExe);
     return 1;
   }
-  HWND main = WaitForDialog(setup.Id(), caption, kTimeoutMs);
+  // Any process's windows: started from the single file, setup.exe is the program's child.
+  HWND main = WaitForDialog(0, caption, kTimeoutMs);
   if (!main) {
     fprintf(stderr, "demo: the main dialog did not appear\n");
     return 1;
@@ -48,15 +50,17 @@ int Install(const char* setupExe, const char* caption, const char* folder,
   SetItemText(main, IDC_LOCATION, folder);
   printf("typed folder \"%s\", pressing Install\n", folder);
   ClickButton(main, IDOK);
-  HWND progress = WaitForDialog(setup.Id(), "Extracting files...", 10000);
+  HWND progress = WaitForDialog(0, "Extracting files...", 10000);
   if (progress)
     Shot(progress, shots, "2-progress-dialog");
   for (int boxes = 0; !setup.WaitForExit(200);) {
-    HWND box = WaitForMessageBox(setup.Id(), progress, 200);
+    HWND box = WaitForMessageBox(0, progress, 200);
     if (box && box != main)
       Answer(box, shots, "3-message-" + std::to_string(++boxes), IDOK);
   }
-  printf("setup.exe has ended\n");
+  DWORD code = 0;
+  setup.WaitForExit(0, &code);
+  printf("%s has ended with exit code %lu\n", setupExe, code);
   return 0;
 }
 

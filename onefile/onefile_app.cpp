@@ -2,6 +2,9 @@
 // it checks that stream against the seal in its own image, unpacks it into a new folder of its
 // own, runs setup.exe from there, waits for it and passes on its exit code, then removes the
 // folder, also when setup.exe crashed. Like setup.exe it takes no arguments.
+#include <windows.h>
+
+#include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
 
@@ -10,11 +13,11 @@
 
 #include "onefile/seal.h"
 #include "onefile/unpack_dlg.h"
+#include "platform/dll_search.h"
 #include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/handle.h"
 #include "platform/private_folder.h"
-#include "ui/win_app.h"
 
 namespace {
 
@@ -120,15 +123,14 @@ int Run() {
   return unpacked ? static_cast<int>(exitCode) : kExitNotRun;
 }
 
-class COneFileApp : public CWinApp {
- public:
-  COneFileApp() : CWinApp(nullptr) {}
-  BOOL InitInstance() override {
-    m_nExitCode = Run();
-    return FALSE;
-  }
-};
-
-COneFileApp theApp;
-
 }  // namespace
+
+// Its own entry point, not the dialog framework's: the program's exit code is setup.exe's.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Before anything can load a DLL by name: none may come from the program's own folder, which
+  // is most likely the Downloads folder.
+  platform::RestrictDllSearch();
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  return Run();
+}

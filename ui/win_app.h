@@ -16,8 +16,6 @@ class CWinApp : public CCmdTarget {
   void OnHelp() {}
 
   HINSTANCE m_hInstance = nullptr;
-  // The program's exit code once InitInstance returns.
-  int m_nExitCode = 0;
   const char* m_pszAppName;
 
   DECLARE_MESSAGE_MAP()

@@ -18,5 +18,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 1;
   app->m_hInstance = instance;
   app->InitInstance();
-  return app->m_nExitCode;
+  return 0;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "onefile/seal.h"
 #include "platform/fs.h"
 #include "platform/process.h"
 #include "platform/profile.h"
@@ -38,6 +39,16 @@ std::string ProgramBytes(uint32_t machine, size_t code = 0) {
   Put(&bytes, 0x58, 0x10b, 2);    // PE32
   Put(&bytes, 0x58 + 92, 16, 4);  // data directories, all empty
   return bytes + std::string(code, '\x90');
+}
+
+// The one-file program as mkpak sees it: a program whose image holds an empty seal.
+std::string CarrierBytes() {
+  const char magic[16] = {ONEFILE_SEAL_MAGIC};
+  std::string seal(onefile::kSealSize, '\0');
+  seal.replace(0, sizeof magic, magic, sizeof magic);
+  std::string bytes = ProgramBytes(0x14c, 4096);
+  bytes.replace(0x400, seal.size(), seal);
+  return bytes;
 }
 
 // A 24-bit bitmap with a BITMAPINFOHEADER.
@@ -77,6 +88,7 @@ class MkpakDistTest : public ::testing::Test {
 #endif
     ASSERT_TRUE(WriteWholeFile(m_scratch.Join("setup.exe"), ProgramBytes(0x14c)));
     ASSERT_TRUE(WriteWholeFile(m_scratch.Join("uninstall.exe"), "MZ uninstaller"));
+    ASSERT_TRUE(WriteWholeFile(m_scratch.Join("onefile.exe"), CarrierBytes()));
     for (const char* folder : {"payload", "payload\\docs"})
       ASSERT_TRUE(platform::CreateFolder(m_scratch.Join(folder).c_str()));
     ASSERT_TRUE(WriteWholeFile(m_scratch.Join("payload\\readme.txt"), "read me"));
@@ -246,14 +258,15 @@ TEST_F(MkpakDistTest, ChecksAGoodFolderCleanAndReportsEachFaultWithItsStatus) {
 TEST_F(MkpakDistTest, SameInputsGiveTheSameFolderAndAnEarlierOneIsReplaced) {
   std::string first = m_scratch.Join("first");
   std::string second = m_scratch.Join("second");
-  ASSERT_EQ(Dist(first), 0) << m_said;
-  ASSERT_EQ(Dist(second), 0) << m_said;
-  ASSERT_EQ(Dist(second), 0) << m_said;
+  ASSERT_EQ(Dist(first, {"--one-file", first + ".exe"}), 0) << m_said;
+  ASSERT_EQ(Dist(second, {"--one-file", second + ".exe"}), 0) << m_said;
+  ASSERT_EQ(Dist(second, {"--one-file", second + ".exe"}), 0) << m_said;
   for (const char* file : kFiles) {
     std::string bytes = ReadWholeFile(first + "\\" + file);
     EXPECT_FALSE(bytes.empty()) << file;
     EXPECT_EQ(bytes, ReadWholeFile(second + "\\" + file)) << file;
   }
+  EXPECT_TRUE(ReadWholeFile(first + ".exe") == ReadWholeFile(second + ".exe"));
 }
 
 TEST_F(MkpakDistTest, RefusalsLeaveNothingBehind) {
@@ -307,7 +320,8 @@ TEST_F(MkpakDistTest, SignsCopiesOfBothProgramsAndCheckReportsTheirSignatures) {
                      " -in {} -out {}.signed >/dev/null && mv {}.signed {}";
 
   std::string dist = m_scratch.Join("signed");
-  ASSERT_EQ(Dist(dist, {"--sign-command", sign}), 0) << m_said;
+  std::string single = m_scratch.Join("app.exe");
+  ASSERT_EQ(Dist(dist, {"--sign-command", sign, "--one-file", single}), 0) << m_said;
   EXPECT_EQ(ReadWholeFile(m_scratch.Join("setup.exe")), setup);
   EXPECT_EQ(ReadWholeFile(m_scratch.Join("uninstall.exe")), uninstaller);
 
@@ -324,6 +338,12 @@ TEST_F(MkpakDistTest, SignsCopiesOfBothProgramsAndCheckReportsTheirSignatures) {
        {"info: setup.exe: signed, and the signature verifies",
         "info: data.pak: uninstall.exe: signed, and the signature verifies",
         "mkpak check: 0 errors, 0 warnings"}},
+      {"the single file: itself and what it carries",
+       {"check", "--ca-file", cert, single},
+       0,
+       {"info: app.exe: signed, and the signature verifies",
+        "info: app.exe: setup.exe: signed, and the signature verifies",
+        "info: app.exe: data.pak: uninstall.exe: signed, and the signature verifies"}},
       {"chain not trusted without the CA",
        {"check", dist},
        0,
@@ -347,6 +367,17 @@ TEST_F(MkpakDistTest, SignsCopiesOfBothProgramsAndCheckReportsTheirSignatures) {
   }
   for (const char* left : {"failed", "failed.part"})
     EXPECT_FALSE(platform::FolderExists(m_scratch.Join(left).c_str())) << left;
+
+  // One byte of the single file's payload changed after signing: the signature and the
+  // program's own seal both tell.
+  std::string changedSingle = ReadWholeFile(single);
+  changedSingle[CarrierBytes().size() + 40] ^= 1;  // the stream follows the program's image
+  ASSERT_TRUE(WriteWholeFile(single, changedSingle));
+  EXPECT_EQ(Mkpak({"check", "--ca-file", cert, single}), 1) << m_said;
+  for (const char* said : {"error: app.exe: signed, but changed after signing",
+                           "error: app.exe: the program would refuse to run: \"This setup program "
+                           "is damaged or incomplete"})
+    EXPECT_NE(m_said.find(said), std::string::npos) << m_said;
 
   // One byte of code changed after signing: Windows would refuse the signature.
   std::string changed = ReadWholeFile(dist + "\\setup.exe");

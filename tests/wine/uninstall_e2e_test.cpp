@@ -89,8 +89,10 @@ class UninstallTest : public ::testing::Test {
 
   // A distribution folder from the payload and setup.ini named below the scratch folder, as mkpak
   // dist makes it; the number of members packed.
-  size_t BuildDist(const char* payload, const char* ini, const std::string& out) {
+  size_t BuildDist(const char* payload, const char* ini, const std::string& out,
+                   const std::string& oneFile = std::string()) {
     DistInputs inputs;
+    inputs.oneFile = oneFile;
     inputs.payload = m_scratch.Join(payload);
     inputs.out = out;
     inputs.ini = m_scratch.Join(ini);
@@ -215,6 +217,65 @@ TEST_F(UninstallTest, RemovesEverythingOursAndKeepsWhatIsNot) {
   }
   EXPECT_EQ(ReadWholeFile(m_dest + "\\mine.txt"), "the user's own");
   EXPECT_EQ(ReadWholeFile(Group() + "\\notes.txt"), "also the user's");
+}
+
+// The same distribution as one program: it installs what the folder installs, ends with
+// setup.exe's exit code, and leaves nothing of its own behind.
+TEST_F(UninstallTest, OneFileInstallsWhatTheFolderDoesAndLeavesNothing) {
+  std::string single = m_scratch.Join("E2E Setup.exe");
+  ASSERT_EQ(BuildDist("payload", "setup.ini", m_scratch.Join("dist1"), single), 3u);
+  std::vector<std::string> before = TemporaryEntries();
+  CDrivenProcess program;
+  ASSERT_TRUE(program.Start(single, ""));
+  // setup.exe runs as the program's child.
+  HWND dialog = WaitForDialog(0, "E2E Setup", kTimeoutMs);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(SetItemText(dialog, IDC_LOCATION, m_dest.c_str()));
+  ASSERT_TRUE(ClickButton(dialog, IDOK));
+  HWND progress = WaitForDialog(0, "Extracting files...", kTimeoutMs);
+  HWND box = progress ? WaitForMessageBox(0, progress, kTimeoutMs) : nullptr;
+  ASSERT_NE(box, nullptr);
+  ASSERT_EQ(MessageBoxText(box), "Install completed!");
+  ClickButton(box, IDOK);
+  DWORD code = 99;
+  ASSERT_TRUE(program.WaitForExit(kTimeoutMs, &code));
+  EXPECT_EQ(code, 0u);
+  for (const std::string& path : Ours())
+    EXPECT_TRUE(Exists(path)) << path;
+  for (const std::string& entry : TemporaryEntries())
+    EXPECT_NE(std::find(before.begin(), before.end(), entry), before.end()) << entry << " left";
+
+  std::vector<std::string> texts = Uninstall(IDYES);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[1], "Uninstall completed!");
+  EXPECT_FALSE(Exists(m_dest));
+}
+
+// One byte of the carried stream changed: refused with one message before anything is
+// unpacked or run.
+TEST_F(UninstallTest, ChangedOneFileIsRefusedBeforeAnythingRuns) {
+  std::string single = m_scratch.Join("E2E Setup.exe");
+  ASSERT_EQ(BuildDist("payload", "setup.ini", m_scratch.Join("dist1"), single), 3u);
+  std::string bytes = ReadWholeFile(single);
+  bytes[bytes.size() - 100] ^= 1;
+  ASSERT_TRUE(WriteWholeFile(single, bytes));
+  std::vector<std::string> before = TemporaryEntries();
+  CDrivenProcess program;
+  ASSERT_TRUE(program.Start(single, ""));
+  HWND box = WaitForMessageBox(program.Id(), nullptr, kTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(WindowText(box), "Setup");
+  EXPECT_EQ(MessageBoxText(box),
+            "This setup program is damaged or incomplete (the stream is damaged). Please "
+            "download it again.");
+  KeepScreenshot(box, "onefile-damaged");
+  ClickButton(box, IDOK);
+  DWORD code = 0;
+  ASSERT_TRUE(program.WaitForExit(kTimeoutMs, &code));
+  EXPECT_EQ(code, 1u);
+  EXPECT_EQ(WaitForDialog(0, "E2E Setup", 0), nullptr);
+  for (const std::string& entry : TemporaryEntries())
+    EXPECT_NE(std::find(before.begin(), before.end(), entry), before.end()) << entry << " left";
 }
 
 TEST_F(UninstallTest, NoAtTheQuestionChangesNothing) {
