@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "onefile/carried_folder.h"
+#include "onefile/carried_format.h"
 #include "platform/file.h"
 #include "platform/fs.h"
 
@@ -51,19 +52,9 @@ CarryFault CheckAgainstSeal(FILE* self, const Seal& seal) {
              : CarryFault::kReadFailed;
 }
 
+// Drive letters compare as file names do.
 bool SameVolume(const std::string& path, const std::string& root) {
-  if (root.size() != 3 || path.size() < 3)
-    return false;
-  for (size_t i = 0; i < 3; ++i) {
-    char a = path[i], b = root[i];
-    if (a >= 'a' && a <= 'z')
-      a -= 32;
-    if (b >= 'a' && b <= 'z')
-      b -= 32;
-    if (a != b)
-      return false;
-  }
-  return true;
+  return root.size() == 3 && path.size() >= 3 && carried::SameFileName(path.substr(0, 3), root);
 }
 
 // Writes each file into the folder, remembering what it made so that a failure takes it away.

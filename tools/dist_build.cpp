@@ -10,24 +10,13 @@
 #include "platform/setup_config.h"
 #include "tools/dist_check.h"
 #include "tools/one_file_build.h"
+#include "tools/scratch_folder.h"
 #include "tools/signing.h"
+#include "tools/tool_error.h"
 
 namespace {
 
 constexpr uint64_t kMegabyte = 1u << 20;
-
-bool FailWith(std::string* error, const std::string& message) {
-  *error = message;
-  return false;
-}
-
-std::string Quoted(const std::string& path) {
-  return "'" + platform::HostPath(path.c_str()) + "'";
-}
-
-std::string Reason() {
-  return platform::ErrorText(platform::LastError());
-}
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size())
@@ -153,23 +142,6 @@ std::string FoldedAscii(std::string text) {
 bool LiesInside(const std::string& path, const std::string& folder) {
   return FoldedAscii(path + "\\").compare(0, folder.size() + 1, FoldedAscii(folder + "\\")) == 0;
 }
-
-// A temporary folder of ours, removed with what it holds when its owner goes.
-class CScratchFolder {
- public:
-  CScratchFolder() = default;
-  ~CScratchFolder() {
-    if (!m_path.empty())
-      platform::RemoveTree(m_path.c_str());
-  }
-  CScratchFolder(const CScratchFolder&) = delete;
-  CScratchFolder& operator=(const CScratchFolder&) = delete;
-  bool Create() { return platform::MakeTempFolder("mkpak-sign", &m_path); }
-  std::string Join(const char* name) const { return m_path + "\\" + name; }
-
- private:
-  std::string m_path;
-};
 
 bool NeedFile(const std::string& path, const char* what, std::string* error) {
   if (!path.empty() && !platform::FileExists(path.c_str()))

@@ -12,25 +12,13 @@
 #include "platform/sha256.h"
 #include "tools/dist_check.h"
 #include "tools/signing.h"
+#include "tools/tool_error.h"
 
 namespace {
 
 // Signing tools pad the file to 8 bytes before they append the certificates: the stream starts
 // and ends on such a boundary, so that nothing is inserted into or after it.
 constexpr uint64_t kAlignment = 8;
-
-bool FailWith(std::string* error, const std::string& message) {
-  *error = message;
-  return false;
-}
-
-std::string Quoted(const std::string& path) {
-  return "'" + platform::HostPath(path.c_str()) + "'";
-}
-
-std::string Reason() {
-  return platform::ErrorText(platform::LastError());
-}
 
 bool PadTo(FILE* out, uint64_t* size) {
   while (*size % kAlignment != 0) {

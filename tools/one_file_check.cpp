@@ -6,23 +6,10 @@
 #include "platform/fs.h"
 #include "platform/path_text.h"
 #include "tools/file_probes.h"
+#include "tools/scratch_folder.h"
 #include "tools/signing.h"
 
 namespace {
-
-// A temporary folder, removed with what it holds when its owner goes.
-class CScratchFolder {
- public:
-  ~CScratchFolder() {
-    if (!m_path.empty())
-      platform::RemoveTree(m_path.c_str());
-  }
-  bool Create() { return platform::MakeTempFolder("mkpak-check", &m_path); }
-  const std::string& Path() const { return m_path; }
-
- private:
-  std::string m_path;
-};
 
 // What the program would tell its user, kept as the check's error.
 class CReportView : public onefile::IUnpackView {

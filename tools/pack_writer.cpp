@@ -13,6 +13,7 @@
 #include "package/pack_format.h"
 #include "platform/file.h"
 #include "platform/fs.h"
+#include "tools/tool_error.h"
 
 namespace {
 
@@ -94,11 +95,6 @@ bool ListRecursively(const std::string& folder, const std::string& prefix,
     }
   }
   return true;
-}
-
-bool FailWith(std::string* error, const std::string& message) {
-  *error = message;
-  return false;
 }
 
 // Every regular file below sourceDir, sorted by member name. Entries that are neither folders

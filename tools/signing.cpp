@@ -5,17 +5,9 @@
 #include "platform/fs.h"
 #include "platform/process.h"
 #include "tools/file_probes.h"
+#include "tools/tool_error.h"
 
 namespace {
-
-bool FailWith(std::string* error, const std::string& message) {
-  *error = message;
-  return false;
-}
-
-std::string Quoted(const std::string& path) {
-  return "'" + platform::HostPath(path.c_str()) + "'";
-}
 
 // osslsigncode's own words for a failed verification: its first error line.
 std::string VerifyReason(const std::string& said) {
@@ -32,8 +24,7 @@ bool SignCopy(const std::string& command, const char* program, const std::string
               std::string* error) {
   std::string before, after;
   if (!platform::ReadWholeFile(copy.c_str(), "rb", &before))
-    return FailWith(
-        error, "cannot read " + Quoted(copy) + ": " + platform::ErrorText(platform::LastError()));
+    return FailWith(error, "cannot read " + Quoted(copy) + ": " + Reason());
   std::string what = "signing " + std::string(program) + " with '" + command + "'";
   platform::ProcessResult run = platform::RunShellCommandOn(command, copy.c_str());
   if (!run.started)
@@ -43,8 +34,7 @@ bool SignCopy(const std::string& command, const char* program, const std::string
     return FailWith(error,
                     what + " failed: it ended with exit status " + std::to_string(run.exitStatus));
   if (!platform::ReadWholeFile(copy.c_str(), "rb", &after))
-    return FailWith(error, what + " left no file at " + Quoted(copy) + ": " +
-                               platform::ErrorText(platform::LastError()));
+    return FailWith(error, what + " left no file at " + Quoted(copy) + ": " + Reason());
   if (after == before)
     return FailWith(error, what +
                                " left the file unchanged; the command must sign the file "
