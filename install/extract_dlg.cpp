@@ -29,6 +29,7 @@ class CShellLinkWriter : public IShortcutWriter {
 // The worker's request to show what it recorded; and how often the timer shows it otherwise,
 // often enough to look live and rare enough to cost nothing beside the unpacking.
 constexpr UINT kFlushMessage = WM_APP + 1;
+constexpr UINT kCancelClosedMessage = WM_APP + 2;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 50;
 // The bar advances by this much per file.
@@ -47,6 +48,7 @@ CExtractDlg::~CExtractDlg() {
 BEGIN_MESSAGE_MAP(CExtractDlg, CDialog)
 ON_WM_TIMER()
 ON_MESSAGE(kFlushMessage, &CExtractDlg::OnFlush)
+ON_MESSAGE(kCancelClosedMessage, &CExtractDlg::OnCancelClosed)
 END_MESSAGE_MAP()
 
 INT_PTR CExtractDlg::Run(const char* location) {
@@ -91,13 +93,14 @@ BOOL CExtractDlg::OnInitDialog() {
 }
 
 void CExtractDlg::OnCancel() {
-  if (m_bEnded)
+  // Once the worker is past its last cancel check, a click that was already on its way (even one
+  // taken from the queue inside the completion message's own loop) asks nothing.
+  if (m_bEnded || !m_pause.Pause())
     return;
   // The window stands still while the question is open: the question box's own loop still
   // delivers the timer, and the worker may record once more before it reaches its next pause
   // check. What it recorded is shown once the question is answered.
   m_relay.Hold();
-  m_pause.Pause();
   int answer = MessageBox("Cancel setup?", "setup", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
   // The flag goes up before the worker moves on, so it stops at its very next check.
   if (answer == IDYES)
@@ -182,6 +185,16 @@ bool CExtractDlg::IsCancelled() {
 
 void CExtractDlg::WaitWhilePaused() {
   m_pause.WaitWhilePaused();
+}
+
+void CExtractDlg::CloseCancel() {
+  m_pause.Close();
+  PostMessageA(m_hWnd, kCancelClosedMessage, 0, 0);
+}
+
+LRESULT CExtractDlg::OnCancelClosed(WPARAM, LPARAM) {
+  ::EnableWindow(::GetDlgItem(m_hWnd, IDCANCEL), FALSE);
+  return 0;
 }
 
 void CExtractDlg::End() {

@@ -36,6 +36,8 @@ class CExtractDlg : public CDialog, public IInstallView {
   void OnTimer(UINT_PTR id);
   // Sent by the worker: shows everything it recorded, before it goes on.
   LRESULT OnFlush(WPARAM, LPARAM);
+  // Posted by the worker once a cancel no longer counts: the button goes grey.
+  LRESULT OnCancelClosed(WPARAM, LPARAM);
 
   // What the worker uses, on the worker's thread.
   void ShowPath(const char* path) override;
@@ -43,6 +45,7 @@ class CExtractDlg : public CDialog, public IInstallView {
   int ShowMessage(const char* text, const char* caption, unsigned type) override;
   bool IsCancelled() override;
   void WaitWhilePaused() override;
+  void CloseCancel() override;
   void End() override;
 
  private:

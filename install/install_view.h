@@ -14,6 +14,9 @@ class IInstallView {
   virtual bool IsCancelled() = 0;
   // Returns at once, or when the user has answered the cancel question.
   virtual void WaitWhilePaused() = 0;
+  // Past here a cancel no longer counts, so it is no longer asked: returns once a question
+  // already open is answered (its Yes still counts). A view without a cancel has nothing to do.
+  virtual void CloseCancel() {}
   // The worker's last use of the dialog: closes it.
   virtual void End() = 0;
 

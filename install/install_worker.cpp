@@ -175,6 +175,8 @@ InstallOutcome RunInstall(const CString& location, const CString& packPath, IIns
   NoteCloseFailure(&closer, &outcome);
   outcome.entries = log.Entries();
 
+  // The last cancel check: a cancel pressed from here on would come too late to undo anything.
+  view->CloseCancel();
   if (view->IsCancelled() || pass.Cancelled()) {
     pack.Close();
     outcome.kind = InstallOutcome::kCancelled;

@@ -1,9 +1,12 @@
 #include "install/pause_gate.h"
 
-void CPauseGate::Pause() {
+bool CPauseGate::Pause() {
   platform::CLockGuard hold(m_lock);
+  if (m_bClosed)
+    return false;
   m_bPaused = true;
   m_bMaybePaused.store(true);
+  return true;
 }
 
 void CPauseGate::Resume() {
@@ -21,4 +24,11 @@ void CPauseGate::WaitWhilePaused() {
   platform::CLockGuard hold(m_lock);
   while (m_bPaused)
     m_resumed.Wait(m_lock);
+}
+
+void CPauseGate::Close() {
+  platform::CLockGuard hold(m_lock);
+  while (m_bPaused)
+    m_resumed.Wait(m_lock);
+  m_bClosed = true;
 }

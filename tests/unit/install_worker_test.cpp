@@ -445,4 +445,21 @@ TEST(PauseGateTest, WorkerWaitsWhilePausedAndResumes) {
   EXPECT_EQ(passes.load(), 3);
 }
 
+// Closing waits for the answer to a question already open, and no later pause is taken.
+TEST(PauseGateTest, CloseWaitsOutAPauseAndRefusesLaterOnes) {
+  CPauseGate gate;
+  ASSERT_TRUE(gate.Pause());
+  std::atomic<bool> closed{false};
+  std::thread worker([&] {
+    gate.Close();
+    closed = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(closed.load());
+  gate.Resume();
+  worker.join();
+  EXPECT_FALSE(gate.Pause());
+  gate.WaitWhilePaused();
+}
+
 }  // namespace

@@ -146,6 +146,26 @@ TEST_F(ExtractDialogTest, CompletionMessageComesAfterTheFinalBarAndPathAreShown)
   ASSERT_TRUE(m_process.WaitForExit(kTimeoutMs));
 }
 
+// A Cancel that reaches the dialog only as the final message opens (pressed a moment before,
+// taken from the queue by the message's own loop) comes too late: nothing is asked, and the
+// button is grey by then.
+TEST_F(ExtractDialogTest, CancelAtTheEndAsksNothing) {
+  MakeDistribution(20, 100);
+  HWND dialog = StartDialog();
+  ASSERT_NE(dialog, nullptr);
+  HWND box = WaitForMessageBox(m_process.Id(), dialog, kTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  ASSERT_EQ(MessageBoxText(box), "Install completed!");
+  HWND cancel = GetDlgItem(dialog, IDCANCEL);
+  ASSERT_TRUE(PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(cancel)));
+  Sleep(300);
+  EXPECT_FALSE(IsWindowEnabled(cancel));
+  ASSERT_TRUE(ClickButton(box, IDOK));
+  // A question would keep the program open.
+  EXPECT_TRUE(m_process.WaitForExit(5000));
+}
+
 TEST_F(ExtractDialogTest, WhatWasRecordedDuringTheQuestionIsShownOnceItIsAnswered) {
   MakeDistribution(200, 256 * 1024, true, -1, kIgnoreTicks);
   HWND dialog = StartDialog();
