@@ -26,28 +26,14 @@ class CShellLinkWriter : public IShortcutWriter {
   }
 };
 
-// The worker's request to show what it recorded; and how often the timer shows it otherwise,
-// often enough to look live and rare enough to cost nothing beside the unpacking.
-constexpr UINT kFlushMessage = WM_APP + 1;
-constexpr UINT kCancelClosedMessage = WM_APP + 2;
-constexpr UINT_PTR kRefreshTimer = 1;
-constexpr UINT kRefreshMs = 50;
-// The bar advances by this much per file.
-constexpr int kBarStep = 1;
+// Posted by the worker once a cancel no longer counts.
+constexpr UINT kCancelClosedMessage = CProgressDlg::kFirstOwnMessage;
 
 }  // namespace
 
-CExtractDlg::CExtractDlg(CWnd* parent) : CDialog(IDD_EXTRACT_DIALOG, parent) {}
+CExtractDlg::CExtractDlg(CWnd* parent) : CProgressDlg(IDD_EXTRACT_DIALOG, parent) {}
 
-CExtractDlg::~CExtractDlg() {
-  // Waits for the worker to be gone before the members it used go. It has finished with the
-  // dialog once it ended it, so this is at most its last few instructions.
-  m_pThread.reset();
-}
-
-BEGIN_MESSAGE_MAP(CExtractDlg, CDialog)
-ON_WM_TIMER()
-ON_MESSAGE(kFlushMessage, &CExtractDlg::OnFlush)
+BEGIN_MESSAGE_MAP(CExtractDlg, CProgressDlg)
 ON_MESSAGE(kCancelClosedMessage, &CExtractDlg::OnCancelClosed)
 END_MESSAGE_MAP()
 
@@ -56,13 +42,8 @@ INT_PTR CExtractDlg::Run(const char* location) {
   return DoModal();
 }
 
-void CExtractDlg::DoDataExchange(CDataExchange* pDX) {
-  CDialog::DoDataExchange(pDX);
-  DDX_Control(pDX, IDC_PROGRESS, m_progress);
-}
-
 BOOL CExtractDlg::OnInitDialog() {
-  CDialog::OnInitDialog();
+  CProgressDlg::OnInitDialog();
   // Every missing folder of the location first, so that the template reaches a location whose
   // parent is new too. Results are not examined: the worker's own steps show what went wrong.
   platform::CreateFolders(m_strLocation);
@@ -75,20 +56,9 @@ BOOL CExtractDlg::OnInitDialog() {
   // The bar holds 16 bits: only the low word of the count sets its maximum.
   m_progress.SetRange(0, static_cast<short>(totalFiles));
   m_progress.SetPos(0);
-  m_progress.SetStep(kBarStep);
+  m_progress.SetStep(1);
   m_bCancel = false;
-  SetTimer(kRefreshTimer, kRefreshMs);
-  // Started suspended only to keep its object: it runs at once.
-  m_pThread.reset(
-      AfxBeginThread(InstallThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
-  if (!m_pThread) {
-    // Without a worker nothing would ever close the dialog.
-    MessageBox("Setup could not start its installation thread.", "setup", MB_OK | MB_ICONSTOP);
-    EndDialog(IDABORT);
-    return TRUE;
-  }
-  m_pThread->m_bAutoDelete = FALSE;
-  m_pThread->ResumeThread();
+  StartWorker(InstallThreadProc, this, "Setup could not start its installation thread.", "setup");
   return TRUE;
 }
 
@@ -106,77 +76,8 @@ void CExtractDlg::OnCancel() {
   if (answer == IDYES)
     m_bCancel = true;
   m_relay.Release();
-  ProgressUpdate update;
-  if (m_relay.TakeAll(&update))
-    Apply(update);
+  ApplyAll();
   m_pause.Resume();
-}
-
-void CExtractDlg::OnTimer(UINT_PTR id) {
-  if (id != kRefreshTimer)
-    return;
-  ProgressUpdate update;
-  if (m_relay.TakeForTick(&update))
-    Apply(update);
-}
-
-LRESULT CExtractDlg::OnFlush(WPARAM, LPARAM) {
-  // Even while the cancel question is open: the worker flushes only when its work is done.
-  ProgressUpdate update;
-  if (m_relay.TakeAll(&update))
-    Apply(update);
-  return 0;
-}
-
-void CExtractDlg::Apply(const ProgressUpdate& update) {
-  if (update.pathChanged)
-    SetDlgItemText(IDC_DEST_FILE, update.path);
-  // Every message that moves the bar repaints it, which under Wine is a round trip to its server
-  // and to the X server each: a tick's worth of single steps would cost that for every file.
-  // Steps that stay within the range land where single steps would, so they are taken as one
-  // new position.
-  int steps = update.steps;
-  if (steps == 0)
-    return;
-  int pos = m_progress.GetPos();
-  if (steps <= (m_progress.GetUpper() - pos) / kBarStep) {
-    m_progress.SetPos(pos + steps * kBarStep);
-    return;
-  }
-  // A step past the maximum is left to the bar, which alone knows how it starts over; the
-  // steps are taken unseen and the bar is painted once.
-  m_progress.SetRedraw(FALSE);
-  while (steps > 0) {
-    pos = m_progress.GetPos();
-    int fit = (m_progress.GetUpper() - pos) / kBarStep;
-    if (fit <= 0) {
-      m_progress.StepIt();
-      --steps;
-      continue;
-    }
-    int taken = steps < fit ? steps : fit;
-    m_progress.SetPos(pos + taken * kBarStep);
-    steps -= taken;
-  }
-  m_progress.SetRedraw(TRUE);
-  m_progress.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-}
-
-void CExtractDlg::Flush() {
-  SendMessage(kFlushMessage);
-}
-
-void CExtractDlg::ShowPath(const char* path) {
-  m_relay.RecordPath(path);
-}
-
-void CExtractDlg::StepProgress() {
-  m_relay.RecordStep();
-}
-
-int CExtractDlg::ShowMessage(const char* text, const char* caption, unsigned type) {
-  Flush();
-  return MessageBoxOnOwnThread(text, caption, type);
 }
 
 bool CExtractDlg::IsCancelled() {
@@ -199,8 +100,7 @@ LRESULT CExtractDlg::OnCancelClosed(WPARAM, LPARAM) {
 
 void CExtractDlg::End() {
   m_bEnded = true;
-  Flush();
-  PostMessageA(m_hWnd, WM_QUIT, 0, 0);
+  EndFromWorker();
 }
 
 UINT InstallThreadProc(LPVOID param) {

@@ -1,4 +1,4 @@
-#include "install/progress_relay.h"
+#include "ui/progress_relay.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "install/progress_relay.h"
+#include "ui/progress_relay.h"
 
 void CProgressRelay::RecordPath(const char* path) {
   platform::CLockGuard hold(m_lock);
