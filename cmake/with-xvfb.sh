@@ -5,7 +5,7 @@ set -uo pipefail
 fdfile=$(mktemp)
 trap 'rm -f "$fdfile"' EXIT
 # -displayfd picks a free display and writes its number when the server is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
   [ -s "$fdfile" ] && break

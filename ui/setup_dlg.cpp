@@ -6,6 +6,7 @@
 #include "res/resource.h"
 #include "ui/folder_dialog.h"
 #include "ui/install_check.h"
+#include "ui/scaled_bitmap.h"
 
 namespace {
 constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
@@ -37,6 +38,12 @@ BOOL CSetupDlg::OnInitDialog() {
   // A missing or unreadable picture leaves the control empty.
   m_hBitmap = static_cast<HBITMAP>(
       LoadImageA(nullptr, GetModuleDir() + "face.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  // At 96 DPI the picture shows at its own size; at any other scale it grows with the dialog,
+  // and the control, whose top left stays put, takes the scaled size.
+  if (HBITMAP scaled = ScaleBitmapForDpi(m_hBitmap, ScreenDpi())) {
+    DeleteObject(m_hBitmap);
+    m_hBitmap = scaled;
+  }
   m_picture.SetBitmap(m_hBitmap);
   SetWindowText(ReadSetupString("main", "title", ""));
   CString location = ReadSetupString("main", "location", "");

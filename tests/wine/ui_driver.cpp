@@ -203,3 +203,53 @@ std::string ShellFolder(const char* name) {
                RRF_RT_REG_SZ, nullptr, value, &size);
   return value;
 }
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  if (GetGUIThreadInfo(thread, &info) && info.hwndFocus)
+    return info.hwndFocus;
+  return window;
+}
+
+namespace {
+
+// The lParam of a key message: one repeat, the key's scan code, Alt held when alt, and the
+// previous state and transition bits of a release when up.
+LPARAM KeyData(UINT vk, bool alt, bool up) {
+  LPARAM data = 1 | (static_cast<LPARAM>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)) << 16);
+  if (alt)
+    data |= 1 << 29;
+  if (up)
+    data |= static_cast<LPARAM>(3u << 30);
+  return data;
+}
+
+}  // namespace
+
+bool PressKey(HWND window, UINT vk) {
+  HWND focus = FocusOf(window);
+  return PostMessageA(focus, WM_KEYDOWN, vk, KeyData(vk, false, false)) &&
+         PostMessageA(focus, WM_KEYUP, vk, KeyData(vk, false, true));
+}
+
+bool TypeChars(HWND window, const std::string& text) {
+  HWND focus = FocusOf(window);
+  for (char c : text) {
+    if (!PostMessageA(focus, WM_CHAR, static_cast<unsigned char>(c), 1))
+      return false;
+  }
+  return true;
+}
+
+bool PressAltLetter(HWND window, char letter) {
+  HWND focus = FocusOf(window);
+  UINT vk = static_cast<UINT>(toupper(static_cast<unsigned char>(letter)));
+  return PostMessageA(focus, WM_SYSKEYDOWN, VK_MENU, KeyData(VK_MENU, true, false)) &&
+         PostMessageA(focus, WM_SYSKEYDOWN, vk, KeyData(vk, true, false)) &&
+         PostMessageA(focus, WM_SYSCHAR, static_cast<unsigned char>(tolower(letter)),
+                      KeyData(vk, true, false)) &&
+         PostMessageA(focus, WM_SYSKEYUP, vk, KeyData(vk, true, true)) &&
+         PostMessageA(focus, WM_KEYUP, VK_MENU, KeyData(VK_MENU, false, true));
+}

@@ -52,5 +52,12 @@ bool SaveWindowImage(HWND window, const std::string& path);
 void KeepScreenshot(HWND window, const std::string& name);
 // The user's shell folder ("Programs", "Desktop") as the registry gives it to the installer.
 std::string ShellFolder(const char* name);
+// Keys as a user types them: posted to the control that has the keyboard focus in window's
+// thread, so that they pass through that thread's message loop and its IsDialogMessage.
+HWND FocusOf(HWND window);
+bool PressKey(HWND window, UINT vk);
+bool TypeChars(HWND window, const std::string& text);
+// Alt and a letter, as for a mnemonic (&Install).
+bool PressAltLetter(HWND window, char letter);
 // Waits until the window is gone.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);
