@@ -26,22 +26,24 @@ export WINEDEBUG=-all
 # No Mono/Gecko prompts, and shortcuts stay .lnk files inside the prefix.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 
-if [ ! -e "$prefix/.ready" ]; then
+# The marker names what the prefix was made with: a prefix made otherwise is made again.
+ready=$prefix/.ready-desktop-1600x1200
+if [ ! -e "$ready" ]; then
   mkdir -p "$(dirname "$prefix")"
   exec 9>"$prefix.lock"
   flock 9
-  if [ ! -e "$prefix/.ready" ]; then
+  if [ ! -e "$ready" ]; then
     rm -rf "$prefix"
     "$loader" wineboot -i >/dev/null 2>&1 || true
     # A crash must end the process with its exception code, not wait on a dialog.
     "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1
     # Windows inside one virtual desktop: no window manager to wait for, whole windows in
-    # screenshots.
+    # screenshots; room for the main dialog at 200 % scale.
     "$loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f \
       >/dev/null 2>&1
     "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ \
-      /d 1024x768 /f >/dev/null 2>&1
+      /d 1600x1200 /f >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
     # A new prefix links the profile's Desktop, Documents and the like to the host's home;
     # plain folders keep every shortcut and file a test makes inside the prefix.
@@ -51,7 +53,7 @@ if [ ! -e "$prefix/.ready" ]; then
         mkdir "$link"
       fi
     done
-    touch "$prefix/.ready"
+    touch "$ready"
   fi
   exec 9>&-
 fi
