@@ -122,13 +122,13 @@ bool UnpackCarried(const UnpackPlace& place, IUnpackView* view) {
   uint64_t need = header.totalBytes;
   if (SameVolume(place.folder, place.seal.installRoot))
     need += place.seal.needspace * kMegabyte;
-  uint64_t free = 0;
-  if (platform::FreeBytesAvailable((place.folder + "\\").c_str(), &free) && free < need) {
+  uint64_t available = 0;
+  if (platform::FreeBytesAvailable((place.folder + "\\").c_str(), &available) && available < need) {
     char text[300];
     snprintf(text, sizeof text,
              "There is not enough free disk space to unpack and install this program: it needs "
              "%" PRIu64 " MB on the drive of %s, and %" PRIu64 " MB are free.",
-             (need + kMegabyte - 1) / kMegabyte, place.folder.c_str(), free / kMegabyte);
+             (need + kMegabyte - 1) / kMegabyte, place.folder.c_str(), available / kMegabyte);
     view->ShowMessage(text);
     return false;
   }

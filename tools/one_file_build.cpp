@@ -11,6 +11,7 @@
 #include "platform/profile.h"
 #include "platform/sha256.h"
 #include "tools/dist_check.h"
+#include "tools/file_probes.h"
 #include "tools/signing.h"
 #include "tools/tool_error.h"
 
@@ -82,6 +83,13 @@ bool BuildOneFile(const OneFileInputs& inputs, uint64_t* bytes, std::string* err
   if (!platform::ReadWholeFile(inputs.carrier.c_str(), "rb", &program))
     return FailWith(error, "cannot read the one-file program " + Quoted(inputs.carrier) + ": " +
                                Reason() + "; give it with --carrier");
+  // Its signature would cover neither the seal nor the stream, and the certificates would lie
+  // between the image and the stream: only the single file as a whole is signed.
+  SignatureProbe probe = ProbeSignature(program);
+  if (probe.isSigned || !probe.whyNot.empty())
+    return FailWith(error, Quoted(inputs.carrier) +
+                               " is signed; give the unsigned onefile.exe: the single file is "
+                               "signed as a whole, with --sign-command");
   size_t sealAt = onefile::FindSeal(program);
   onefile::Seal seal;
   if (sealAt == std::string::npos)

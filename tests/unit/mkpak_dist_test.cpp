@@ -353,6 +353,12 @@ TEST_F(MkpakDistTest, SignsCopiesOfBothProgramsAndCheckReportsTheirSignatures) {
         m_scratch.Join("setup.ini"), "--sign-command", "exit 3; {}"},
        2,
        {"signing uninstall.exe with 'exit 3; {}' failed: it ended with exit status 3"}},
+      {"a signed program to carry the folder",
+       {"dist", m_scratch.Join("payload"), "-o", m_scratch.Join("failed"), "--ini",
+        m_scratch.Join("setup.ini"), "--one-file", m_scratch.Join("failed.exe"), "--carrier",
+        dist + "\\setup.exe"},
+       2,
+       {"is signed; give the unsigned onefile.exe"}},
       {"a command that signs nothing",
        {"dist", m_scratch.Join("payload"), "-o", m_scratch.Join("failed"), "--ini",
         m_scratch.Join("setup.ini"), "--sign-command", "test -f {}"},
@@ -367,6 +373,7 @@ TEST_F(MkpakDistTest, SignsCopiesOfBothProgramsAndCheckReportsTheirSignatures) {
   }
   for (const char* left : {"failed", "failed.part"})
     EXPECT_FALSE(platform::FolderExists(m_scratch.Join(left).c_str())) << left;
+  EXPECT_FALSE(platform::FileExists(m_scratch.Join("failed.exe").c_str()));
 
   // One byte of the single file's payload changed after signing: the signature and the
   // program's own seal both tell.
