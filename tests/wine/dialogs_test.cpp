@@ -227,12 +227,19 @@ TEST_P(DialogsTest, EveryDialogFitsAndThePictureFillsItsArea) {
   CDrivenProcess uninstaller;
   ASSERT_TRUE(uninstaller.Start(m_dest + "\\uninstall.exe", ""));
   Answer(uninstaller.Id(), nullptr, "Remove Scaled", "uninstall-question" + at, IDYES);
+  ASSERT_TRUE(uninstaller.WaitForExit(kTimeoutMs));
   // The removal runs in the uninstaller's copy; its progress shows while there is much to do.
   if (HWND removing = WaitForDialog(0, "Removing files...", 2000)) {
     ExpectLaidOut(removing, dpi, {IDC_DEST_FILE});
     KeepScreenshot(removing, "removing" + at);
   }
-  Answer(0, nullptr, "Uninstall completed!", "uninstall-completed" + at, IDOK);
+  // By caption: the progress dialog stays up behind its final message.
+  HWND done = WaitForDialog(0, "Uninstall", kTimeoutMs);
+  ASSERT_NE(done, nullptr);
+  EXPECT_EQ(MessageBoxText(done), "Uninstall completed!");
+  KeepScreenshot(done, "uninstall-completed" + at);
+  ASSERT_TRUE(ClickButton(done, IDOK));
+  ASSERT_TRUE(WaitForWindowGone(done, kTimeoutMs));
   EXPECT_FALSE(platform::FolderExists(m_dest.c_str()));
 }
 
@@ -319,6 +326,9 @@ TEST_F(KeyboardTest, OneInstallationAndItsRemovalByKeys) {
   HWND question = WaitForMessageBox(uninstaller.Id(), nullptr, kTimeoutMs);
   ASSERT_NE(question, nullptr);
   ASSERT_TRUE(TypeChars(question, "y"));
+  // The final message comes from the uninstaller's copy, under the question's caption.
+  ASSERT_TRUE(WaitForWindowGone(question, kTimeoutMs));
+  ASSERT_TRUE(uninstaller.WaitForExit(kTimeoutMs));
   HWND done = WaitForDialog(0, "Uninstall", kTimeoutMs);
   ASSERT_NE(done, nullptr);
   EXPECT_EQ(MessageBoxText(done), "Uninstall completed!");
