@@ -8,7 +8,7 @@
 // file's end.
 //
 // Layout, kSealSize bytes, numbers little-endian:
-//   0   magic, 16 bytes (kSealMagic); mkpak finds the block by it
+//   0   magic, 16 bytes (ONEFILE_SEAL_MAGIC); mkpak finds the block by it
 //   16  u64 the stream's offset in the file
 //   24  u64 the stream's length; 0 in a program mkpak has not filled
 //   32  u32 setup.ini's needspace, in megabytes

@@ -209,8 +209,8 @@ bool BuildDistribution(const DistInputs& given, DistSummary* summary, std::strin
   BuildOptions options;
   options.uninstaller = inputs.uninstaller;
   // The programs are signed as copies, never the files given: the uninstaller in a folder of
-  // its own before it is packed, setup.exe once it lies in the folder being made. A program
-  // made from the whole folder would be signed last, after WriteSetupIni.
+  // its own before it is packed, setup.exe once it lies in the folder being made, and the single
+  // file last, once it carries the whole folder.
   bool signing = !inputs.signCommand.empty();
   bool oneFile = !inputs.oneFile.empty();
   CScratchFolder scratch;

@@ -53,8 +53,9 @@ void ReadInstallFigures(const std::string& ini, onefile::Seal* seal) {
   CProfileSectionReader main;
   main.Load(ini.c_str(), "main");
   std::string value;
-  if (main.Read("needspace", &value))
-    seal->needspace = static_cast<uint32_t>(strtoul(value.c_str(), nullptr, 10));
+  // Read as setup.exe reads it, a signed number; none below zero.
+  long needspace = main.Read("needspace", &value) ? strtol(value.c_str(), nullptr, 10) : 0;
+  seal->needspace = needspace > 0 ? static_cast<uint32_t>(needspace) : 0;
   if (main.Read("location", &value) && value.size() >= 3)
     seal->installRoot = value.substr(0, 3);
 }
