@@ -39,9 +39,10 @@ bool Utf8SecondFits(unsigned char lead, unsigned char second) {
   }
 }
 
-// One character at *pos, as Wine decodes it: a bad sequence gives one U+FFFD for its lead byte
-// together with the continuation bytes taken before it proved bad, and one cut short by the end
-// of the file swallows the rest of the file.
+// One character at *pos: a bad sequence gives one U+FFFD for its lead byte together with the
+// continuation bytes taken before it proved bad. The end of the file cuts a sequence short as
+// any other byte would, as Windows decodes it. (Wine 8 lets such a sequence swallow the rest of
+// the file; then a line appended after it would change how the bytes before it read.)
 uint32_t DecodeUtf8Char(const std::string& bytes, size_t* pos) {
   unsigned char lead = static_cast<unsigned char>(bytes[(*pos)++]);
   if (lead < 0x80)
@@ -49,12 +50,10 @@ uint32_t DecodeUtf8Char(const std::string& bytes, size_t* pos) {
   size_t length = Utf8Length(lead);
   if (length == 0)
     return 0xFFFD;
-  if (bytes.size() - *pos < length - 1) {
-    *pos = bytes.size();
-    return 0xFFFD;
-  }
   uint32_t code = lead & (0x7F >> length);
   for (size_t i = 1; i < length; ++i) {
+    if (*pos == bytes.size())
+      return 0xFFFD;
     unsigned char next = static_cast<unsigned char>(bytes[*pos]);
     if ((next & 0xC0) != 0x80)
       return 0xFFFD;
