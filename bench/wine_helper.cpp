@@ -34,6 +34,7 @@
 // The installer and the uninstaller end with a message box that waits for the user; the answer
 // comes from a separate process so the program's own process is timed whole and unchanged.
 #include <windows.h>
+
 #include <psapi.h>
 #include <tlhelp32.h>
 
@@ -192,9 +193,9 @@ HANDLE OpenStarter(HWND window) {
       parent = entry.th32ParentProcessID;
   }
   CloseHandle(snapshot);
-  return parent ? OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE,
-                              parent)
-                : nullptr;
+  return parent
+             ? OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, parent)
+             : nullptr;
 }
 
 // Seconds since 1970 on the host's clock, which Wine's system time is.
@@ -247,8 +248,10 @@ int DriveSetup(const char* readyFile, const char* title, const char* location,
   }
   CloseHandle(starter);
   FILE* out = fopen(resultFile, "w");
-  if (!out || fprintf(out, "box_unix_s=%.3f peak_kb=%lu\n", boxSeconds,
-                      static_cast<unsigned long>(peak / 1024)) < 0 || fclose(out) != 0)
+  if (!out ||
+      fprintf(out, "box_unix_s=%.3f peak_kb=%lu\n", boxSeconds,
+              static_cast<unsigned long>(peak / 1024)) < 0 ||
+      fclose(out) != 0)
     return 2;
   return strcmp(text, "Install completed!") == 0 ? 0 : 1;
 }
